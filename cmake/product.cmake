@@ -1,0 +1,54 @@
+# Flags for the product executables (the installer stub and the uninstaller)
+# and for the libraries they link. The executables start at our own entry
+# point, take their arguments from msvcrt.dll, and link only Win32 import
+# libraries, msvcrt.dll and libgcc's few arithmetic helpers: no C++ runtime,
+# no exceptions, no unwind tables, no start-up code of the compiler's.
+
+# Compile options for every library whose code ends up in a product executable.
+add_library(lume_product_code INTERFACE)
+target_compile_options(lume_product_code INTERFACE
+  -Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables -fno-unwind-tables
+  -ffunction-sections -fno-stack-protector -fno-ident
+  -fno-threadsafe-statics)
+
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(LUME_ENTRY_SYMBOL _lume_start)
+else()
+  set(LUME_ENTRY_SYMBOL lume_start)
+endif()
+
+# lume_product_executable(NAME SOURCES... LIBRARIES... SYSTEM_LIBRARIES...)
+# A GUI executable that starts at lume_start (common/program_start.cpp).
+function(lume_product_executable name)
+  cmake_parse_arguments(P "" "" "SOURCES;LIBRARIES;SYSTEM_LIBRARIES" ${ARGN})
+  add_executable(${name} ${P_SOURCES})
+  target_link_libraries(${name} PRIVATE lume_product_code lume_program_start ${P_LIBRARIES})
+  target_link_options(${name} PRIVATE
+    -nostdlib -nostartfiles -s
+    -Wl,--gc-sections -Wl,--subsystem,windows -Wl,-e,${LUME_ENTRY_SYMBOL}
+    -Wl,--file-alignment,512 -Wl,--disable-dynamicbase -Wl,--disable-reloc-section
+    -Wl,--no-insert-timestamp -Wl,--build-id=none)
+  # System libraries go last, after every object that needs them.
+  target_link_libraries(${name} PRIVATE ${P_SYSTEM_LIBRARIES} kernel32 msvcrt gcc)
+endfunction()
+
+# lume_size_limit(TARGET LIMIT): print the executable's size after each build
+# and fail the build when it exceeds LIMIT bytes.
+function(lume_size_limit target limit)
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -DFILE=$<TARGET_FILE:${target}> -DLIMIT=${limit}
+            -P ${PROJECT_SOURCE_DIR}/cmake/check-size.cmake
+    VERBATIM)
+endfunction()
+
+# lume_embed_file(TARGET_NAME INPUT_TARGET SYMBOL OUTPUT_CPP): generate a C++
+# source holding the bytes of another target's output as a constant array
+# SYMBOL with its length SYMBOL_size, rebuilt whenever that output changes.
+function(lume_embed_file name input_target symbol output)
+  add_custom_command(OUTPUT ${output}
+    COMMAND ${CMAKE_COMMAND} -DINPUT=$<TARGET_FILE:${input_target}> -DOUTPUT=${output}
+            -DSYMBOL=${symbol} -P ${PROJECT_SOURCE_DIR}/cmake/embed-file.cmake
+    DEPENDS ${input_target} ${PROJECT_SOURCE_DIR}/cmake/embed-file.cmake
+    VERBATIM)
+  add_custom_target(${name} DEPENDS ${output})
+endfunction()

@@ -1,0 +1,89 @@
+// The configuration block: every per-product setting of the installer, as
+// fixed-width text slots in the stub's initialised data.
+//
+// The stub is built with placeholder keys in the slots; the building tool
+// finds the block by those keys, writes each value and its terminator over
+// the beginning of its slot, and leaves the rest of the slot as it was. The
+// installer only reads the slots, in place. This header is shared with the
+// building tool, which needs the layout and the keys but not the block.
+#pragma once
+
+#include <stddef.h>
+
+enum {
+  kPayloadOffsetWidth = 32,
+  kTextSlotWidth = 288,
+  kShortcutFieldWidth = 260,
+  kShortcutRows = 16,
+  kStartMenuKeyedRows = 10,  // rows 00 to 09 carry keys in the stub as built
+  kDesktopKeyedRows = 8,     // rows 00 to 07
+};
+
+struct ShortcutRow {
+  char LinkName[kShortcutFieldWidth];   // empty: the row is not in use
+  char FileField[kShortcutFieldWidth];  // target, optionally "prog.exe args"
+};
+
+struct ConfigBlock {
+  char PayloadOffset[kPayloadOffsetWidth];  // decimal: where the payload begins
+  char AppTitle[kTextSlotWidth];
+  char FolderName[kTextSlotWidth];
+  char GroupName[kTextSlotWidth];
+  char RunAfterInstall[kTextSlotWidth];  // empty: nothing is run
+  ShortcutRow StartMenuShortcuts[kShortcutRows];
+  ShortcutRow DesktopShortcuts[kShortcutRows];
+};
+
+static_assert(sizeof(ShortcutRow) == 520, "shortcut row width");
+static_assert(sizeof(ConfigBlock) == 17824, "configuration block size");
+static_assert(offsetof(ConfigBlock, AppTitle) == 32 && offsetof(ConfigBlock, FolderName) == 320 &&
+                  offsetof(ConfigBlock, GroupName) == 608 &&
+                  offsetof(ConfigBlock, RunAfterInstall) == 896 &&
+                  offsetof(ConfigBlock, StartMenuShortcuts) == 1184 &&
+                  offsetof(ConfigBlock, DesktopShortcuts) == 9504,
+              "configuration block layout");
+
+// Placeholder keys. The building tool locates each slot by its key; the
+// lengths and endings are what installers in the field carry.
+#define LUME_KEY_PAYLOAD_OFFSET "$$InstallerProgramSize"
+#define LUME_KEY_APP_TITLE "$$ApplicationTitle"
+#define LUME_KEY_FOLDER_NAME "$$DefaultProgramFolder"
+#define LUME_KEY_GROUP_NAME "$$StartMenuProgramGroup"
+#define LUME_KEY_RUN_AFTER_INSTALL "$$RunAfterInstall"
+#define LUME_KEY_START_MENU_LINK(nn) "$$StartMenuShortcutLink-" nn
+#define LUME_KEY_START_MENU_FILE(nn) "$$StartMenuShortcutFile-" nn
+#define LUME_KEY_DESKTOP_LINK(nn) "$$DesktopShortcutLink-" nn
+#define LUME_KEY_DESKTOP_FILE(nn) "$$DesktopShortcutFile-" nn
+
+namespace config_keys {
+constexpr size_t length(const char* s) { return *s ? 1 + length(s + 1) : 0; }
+constexpr bool ends_with(const char* s, const char* tail) {
+  size_t n = length(s), m = length(tail);
+  if (n < m) return false;
+  for (size_t i = 0; i < m; ++i)
+    if (s[n - m + i] != tail[i]) return false;
+  return true;
+}
+constexpr bool is_key(const char* s, size_t len, const char* tail) {
+  return s[0] == '$' && s[1] == '$' && length(s) == len && ends_with(s, tail);
+}
+static_assert(is_key(LUME_KEY_PAYLOAD_OFFSET, 22, "allerProgramSize"));
+static_assert(is_key(LUME_KEY_APP_TITLE, 18, "nTitle"));
+static_assert(is_key(LUME_KEY_FOLDER_NAME, 22, "rogramFolder"));
+static_assert(is_key(LUME_KEY_GROUP_NAME, 23, "oup"));
+static_assert(is_key(LUME_KEY_RUN_AFTER_INSTALL, length(LUME_KEY_RUN_AFTER_INSTALL), ""));
+static_assert(is_key(LUME_KEY_START_MENU_LINK("00"), 26, "tLink-00"));
+static_assert(is_key(LUME_KEY_START_MENU_FILE("00"), 26, "ShortcutFile-00"));
+static_assert(is_key(LUME_KEY_START_MENU_LINK("09"), 26, "-09"));
+static_assert(is_key(LUME_KEY_DESKTOP_LINK("07"), 24, "$$DesktopShortcutLink-07"));
+static_assert(is_key(LUME_KEY_DESKTOP_FILE("07"), 24, "$$DesktopShortcutFile-07"));
+}  // namespace config_keys
+
+// PayloadOffset read by the rules of atoi: leading white space, an optional
+// sign, then decimal digits up to the first other character; no digits give
+// 0. A value beyond the 32-bit range saturates instead of wrapping, so it
+// cannot alias a small offset.
+long payload_offset_value(const char* text);
+
+// The block itself, in the installer's initialised data (config_block.cpp).
+extern ConfigBlock config;

@@ -1,0 +1,91 @@
+#include "payload/directory_rules.h"
+
+#include "payload/archive_format.h"
+
+static bool is_reserved(unsigned char c) {
+  return c == '<' || c == '>' || c == '"' || c == '|' || c == '?' || c == '*';
+}
+
+// One component: the bytes between two backslashes (or the ends).
+static NameProblem check_component(const char* part, unsigned length) {
+  if (length == 0) return name_empty_component;
+  if ((length == 1 && part[0] == '.') || (length == 2 && part[0] == '.' && part[1] == '.'))
+    return name_dot_component;
+  char last = part[length - 1];
+  if (last == '.' || last == ' ') return name_trailing_dot_or_blank;
+  return name_ok;
+}
+
+NameProblem check_entry_name(const char* name, unsigned length) {
+  if (length == 0) return name_empty;
+  if (name[0] == '\\') return name_leading_backslash;
+  if (name[length - 1] == '\\') return name_trailing_backslash;
+  for (unsigned i = 0; i < length; ++i) {
+    unsigned char c = (unsigned char)name[i];
+    if (c < 0x20) return name_control_character;
+    if (c == ':') return name_has_drive;
+    if (c == '/') return name_has_forward_slash;
+    if (is_reserved(c)) return name_reserved_character;
+  }
+  unsigned start = 0;
+  for (unsigned i = 0; i <= length; ++i) {
+    if (i == length || name[i] == '\\') {
+      NameProblem problem = check_component(name + start, i - start);
+      if (problem != name_ok) return problem;
+      start = i + 1;
+    }
+  }
+  return name_ok;
+}
+
+DirectoryProblem check_directory(const unsigned char* directory, uint32_t directory_size,
+                                 uint32_t file_count, uint32_t total_size,
+                                 unsigned folder_length) {
+  if (directory_size > kDirectoryBufferSize) return directory_too_large;
+  uint32_t position = 0;
+  uint64_t size_sum = 0;
+  for (uint32_t k = 0; k < file_count; ++k) {
+    if (directory_size - position < kEntryFixedSize) return directory_overrun;
+    const unsigned char* entry = directory + position;
+    unsigned name_length = entry[kEntryCopySize];
+    if (directory_size - position - kEntryFixedSize < name_length) return directory_overrun;
+    const char* name = (const char*)entry + kEntryFixedSize;
+    if (check_entry_name(name, name_length) != name_ok) return directory_bad_name;
+    if (folder_length + name_length > kPathCapacity - 1) return directory_path_too_long;
+    size_sum += load_u32le(entry + 4);
+    position += kEntryFixedSize + name_length;
+  }
+  if (position != directory_size) return directory_not_filled;
+  if (size_sum != total_size) return directory_size_mismatch;
+  return directory_ok;
+}
+
+const char* directory_problem_text(DirectoryProblem problem) {
+  switch (problem) {
+    case directory_ok: return "valid";
+    case directory_too_large: return "directory larger than 131072 bytes";
+    case directory_overrun: return "an entry runs past the end of the directory";
+    case directory_not_filled: return "bytes left over behind the last entry";
+    case directory_size_mismatch: return "file sizes do not add up to the total size";
+    case directory_bad_name: return "a file name the installer refuses";
+    case directory_path_too_long: return "a file name too long for the installation folder";
+  }
+  return "unknown problem";
+}
+
+const char* name_problem_text(NameProblem problem) {
+  switch (problem) {
+    case name_ok: return "valid";
+    case name_empty: return "empty name";
+    case name_has_drive: return "contains ':' (a drive or stream)";
+    case name_has_forward_slash: return "contains '/'";
+    case name_leading_backslash: return "begins with a backslash";
+    case name_trailing_backslash: return "ends with a backslash";
+    case name_empty_component: return "two backslashes in a row";
+    case name_dot_component: return "a '.' or '..' component";
+    case name_trailing_dot_or_blank: return "a component ending in '.' or a blank";
+    case name_control_character: return "a control character";
+    case name_reserved_character: return "one of < > \" | ? *";
+  }
+  return "unknown problem";
+}

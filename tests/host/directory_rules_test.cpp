@@ -1,0 +1,101 @@
+#include "payload/directory_rules.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "payload/archive_format.h"
+#include "tests/support/payload_bytes.h"
+
+using lume_test::RawEntry;
+
+namespace {
+
+DirectoryProblem check(const std::vector<RawEntry>& entries, unsigned folder_length = 20,
+                       int count_delta = 0, int total_delta = 0) {
+  std::vector<unsigned char> dir = lume_test::directory_bytes(entries);
+  uint32_t total = 0;
+  for (const RawEntry& e : entries) total += e.size;
+  return check_directory(dir.data(), static_cast<uint32_t>(dir.size()),
+                         static_cast<uint32_t>(entries.size() + count_delta), total + total_delta,
+                         folder_length);
+}
+
+NameProblem name_check(const std::string& name) {
+  return check_entry_name(name.data(), static_cast<unsigned>(name.size()));
+}
+
+}  // namespace
+
+TEST(DirectoryRules, AcceptsAWellFormedDirectory) {
+  EXPECT_EQ(check({{"readme.txt", 10}, {"bin\\app.exe", 0}, {"bin\\data\\x.dat", 7}}), directory_ok);
+  EXPECT_EQ(check({}), directory_ok);
+  EXPECT_EQ(check({{"same", 1}, {"same", 2}}), directory_ok);  // duplicates are allowed
+}
+
+TEST(DirectoryRules, RefusesEntriesThatDoNotFitTheDirectory) {
+  std::vector<RawEntry> two = {{"a", 1}, {"b", 2}};
+  EXPECT_EQ(check(two, 20, +1), directory_overrun);     // a third entry that is not there
+  EXPECT_EQ(check(two, 20, -1), directory_not_filled);  // the second entry left over
+
+  std::vector<unsigned char> dir = lume_test::directory_bytes({{"abc", 0}});
+  // Cut inside the fixed part, and inside the name.
+  for (size_t cut : {size_t(10), size_t(33), size_t(35)}) {
+    EXPECT_EQ(check_directory(dir.data(), static_cast<uint32_t>(cut), 1, 0, 20), directory_overrun)
+        << cut;
+  }
+}
+
+TEST(DirectoryRules, RefusesSizesThatDoNotAddUp) {
+  EXPECT_EQ(check({{"a", 1}, {"b", 2}}, 20, 0, +1), directory_size_mismatch);
+  EXPECT_EQ(check({{"a", 1}, {"b", 2}}, 20, 0, -1), directory_size_mismatch);
+  // Sizes whose 32-bit sum wraps around to total_size.
+  EXPECT_EQ(check({{"a", 0xFFFFFFFFu}, {"b", 2}}, 20, 0, 0), directory_size_mismatch);
+}
+
+TEST(DirectoryRules, RefusesADirectoryLargerThanItsBuffer) {
+  std::vector<unsigned char> big(kDirectoryBufferSize + 1);
+  EXPECT_EQ(check_directory(big.data(), kDirectoryBufferSize + 1, 0, 0, 3), directory_too_large);
+}
+
+TEST(DirectoryRules, RefusesBadNames) {
+  EXPECT_EQ(check({{"ok", 0}, {"..\\evil", 0}}), directory_bad_name);
+  EXPECT_EQ(check({{"", 0}}), directory_bad_name);
+}
+
+TEST(DirectoryRules, PathLimitCountsFolderAndName) {
+  std::string name(239, 'n');
+  EXPECT_EQ(check({{name, 0}}, 20), directory_ok);  // 20 + 239 = 259 characters
+  EXPECT_EQ(check({{name + "n", 0}}, 20), directory_path_too_long);
+  EXPECT_EQ(check({{std::string(255, 'n'), 0}}, 3), directory_ok);  // "C:\" + 255 = 258
+}
+
+TEST(EntryNames, AcceptsOrdinaryRelativeNames) {
+  for (const char* ok : {"a", "readme.txt", "bin\\app.exe", "a b\\c d.txt", "x\\y\\z\\w",
+                         ".hidden", "a..b", "\xe9t\xe9.txt"}) {
+    EXPECT_EQ(name_check(ok), name_ok) << ok;
+  }
+}
+
+TEST(EntryNames, RefusesEveryWayOutOfTheFolder) {
+  EXPECT_EQ(name_check(""), name_empty);
+  EXPECT_EQ(name_check("C:\\x"), name_has_drive);
+  EXPECT_EQ(name_check("C:x"), name_has_drive);
+  EXPECT_EQ(name_check("file.txt:stream"), name_has_drive);
+  EXPECT_EQ(name_check("\\x"), name_leading_backslash);
+  EXPECT_EQ(name_check("\\\\server\\share\\x"), name_leading_backslash);
+  EXPECT_EQ(name_check("x\\"), name_trailing_backslash);
+  EXPECT_EQ(name_check("a\\\\b"), name_empty_component);
+  EXPECT_EQ(name_check(".\\x"), name_dot_component);
+  EXPECT_EQ(name_check("a\\..\\..\\x"), name_dot_component);
+  EXPECT_EQ(name_check(".."), name_dot_component);
+  EXPECT_EQ(name_check("a/../../x"), name_has_forward_slash);
+  EXPECT_EQ(name_check("x\\...\\y"), name_trailing_dot_or_blank);
+  EXPECT_EQ(name_check("readme."), name_trailing_dot_or_blank);
+  EXPECT_EQ(name_check("dir \\x"), name_trailing_dot_or_blank);
+  EXPECT_EQ(name_check(std::string("a\0b", 3)), name_control_character);
+  EXPECT_EQ(name_check("a\tb"), name_control_character);
+  EXPECT_EQ(name_check("what?.txt"), name_reserved_character);
+  EXPECT_EQ(name_check("a|b"), name_reserved_character);
+}

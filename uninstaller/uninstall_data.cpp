@@ -1,0 +1,39 @@
+#include "uninstaller/uninstall_data.h"
+
+#include <string.h>
+
+FILE* uninstall_data_file;
+
+uint32_t write_bytes(FILE* stream, const void* bytes, uint32_t count) {
+  if (count == 0) return 0;
+  return fwrite(bytes, 1, count, stream) == count ? count : 0;
+}
+
+void write_text(const char* text) {
+  if (uninstall_data_file != nullptr) write_bytes(uninstall_data_file, text, uint32_t(strlen(text)));
+}
+
+void write_line(const char* text) {
+  write_text(text);
+  write_text("\n");
+}
+
+bool read_line(char* buffer, unsigned limit, FILE* stream) {
+  unsigned stored = 0;
+  for (;;) {
+    int c = getc(stream);
+    if (c == EOF) {
+      buffer[stored] = 0;
+      return true;
+    }
+    if (c == '\n') break;
+    if (stored == limit) {
+      // A full line without its line feed: the byte read belongs to the next line.
+      ungetc(c, stream);
+      break;
+    }
+    buffer[stored++] = char(c);
+  }
+  buffer[stored] = 0;
+  return false;
+}
