@@ -1,0 +1,30 @@
+// lume: builds Lume installers and lists, verifies and extracts them.
+#include <fmt/core.h>
+
+#include <CLI/CLI.hpp>
+
+#include "tools/lume/cli/codec_commands.h"
+#include "tools/lume/cli/error.h"
+
+int main(int argc, char** argv) {
+  CLI::App app{"lume: builds self-extracting Windows installers, and lists, verifies and "
+               "extracts them"};
+  app.require_subcommand(0, 1);
+  app.set_version_flag("--version", std::string("lume ") + LUME_VERSION);
+  auto* help = app.add_subcommand("help", "Show this help");
+  lume::add_codec_commands(app);
+
+  try {
+    app.parse(argc, argv);
+    if (*help || app.get_subcommands().empty()) {
+      fmt::print("{}", app.get_formatter()->make_help(&app, "lume", CLI::AppFormatMode::Normal));
+      return 0;
+    }
+  } catch (const CLI::ParseError& e) {
+    return app.exit(e);
+  } catch (const lume::Error& e) {
+    fmt::print(stderr, "lume: {}\n", e.what());
+    return 1;
+  }
+  return 0;
+}
