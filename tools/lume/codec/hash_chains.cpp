@@ -5,48 +5,68 @@
 #include "tools/lume/codec/match_length.h"
 
 namespace lume::codec {
+namespace {
+
+uint32_t hash4(const uint8_t* p, int bits) { return (load32(p) * 2654435761u) >> (32 - bits); }
+
+uint32_t hash3(const uint8_t* p, int bits) {
+  return ((load32(p) << 8) * 2654435761u) >> (32 - bits);
+}
+
+// Matches of 3 bytes only pay for themselves when near.
+constexpr uint32_t kFarThreeLimit = 1u << 14;
+
+}  // namespace
 
 HashChains::HashChains(std::span<const uint8_t> buffer, int max_depth, int nice_length)
     : buffer_(buffer),
       max_depth_(max_depth),
       nice_length_(nice_length),
       head_(size_t(1) << kHashBits, kNone),
+      head3_(size_t(1) << kHash3Bits, kNone),
       prev_(std::min<size_t>(kWindowSize, std::max<size_t>(buffer.size(), 1)), kNone) {}
 
-uint32_t HashChains::hash(uint32_t pos) const {
+// Positions within four bytes of the end are never linked: a search there
+// finds nothing worth a match anyway.
+void HashChains::link(uint32_t pos) {
   const uint8_t* p = buffer_.data() + pos;
-  uint32_t v = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16;
-  return (v * 2654435761u) >> (32 - kHashBits);
+  uint32_t& head = head_[hash4(p, kHashBits)];
+  prev_[pos & kMask] = head;
+  head = pos;
+  head3_[hash3(p, kHash3Bits)] = pos;
 }
 
 void HashChains::insert(uint32_t from, uint32_t to) {
-  uint32_t last = uint32_t(std::min<size_t>(to, buffer_.size() >= 3 ? buffer_.size() - 2 : 0));
-  for (uint32_t pos = from; pos < last; ++pos) link(pos, hash(pos));
+  uint32_t last = uint32_t(std::min<size_t>(to, buffer_.size() >= 4 ? buffer_.size() - 3 : 0));
+  for (uint32_t pos = from; pos < last; ++pos) link(pos);
 }
 
 Match HashChains::find(uint32_t pos, int max_length) {
   Match best;
   max_length = int(std::min<size_t>(size_t(max_length), buffer_.size() - pos));
-  if (max_length < kMinMatch) return best;
-  uint32_t h = hash(pos);
+  if (max_length < 4) return best;
   const uint8_t* here = buffer_.data() + pos;
-  uint32_t candidate = head_[h];
+
+  uint32_t near = head3_[hash3(here, kHash3Bits)];
+  if (near != kNone && near < pos && pos - near <= kFarThreeLimit) {
+    int length = match_length(here, buffer_.data() + near, max_length);
+    if (length >= kMinMatch) best = {length, pos - near};
+  }
+
+  uint32_t candidate = head_[hash4(here, kHashBits)];
   int nice = std::min(nice_length_, max_length);
-  for (int depth = 0; depth < max_depth_ && candidate != kNone; ++depth) {
+  uint32_t first4 = load32(here);
+  for (int depth = max_depth_; depth > 0 && candidate != kNone && best.length < nice; --depth) {
     uint32_t distance = pos - candidate;
     if (candidate >= pos || distance >= kWindowSize) break;
     const uint8_t* there = buffer_.data() + candidate;
-    if (there[best.length] == here[best.length] || best.length == 0) {
-      int length = match_length(here, there, max_length);
-      if (length > best.length && (length > kMinMatch || distance <= kFarThreeLimit)) {
-        best = {length, distance};
-        if (length >= nice) break;
-      }
+    if (there[best.length] == here[best.length] && load32(there) == first4) {
+      int length = 4 + match_length(here + 4, there + 4, max_length - 4);
+      if (length > best.length) best = {length, distance};
     }
     candidate = prev_[candidate & kMask];
   }
-  link(pos, h);
-  if (best.length < kMinMatch) best = {};
+  link(pos);
   return best;
 }
 
