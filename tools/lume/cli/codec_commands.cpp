@@ -56,12 +56,15 @@ void run_decode(const DecodeArguments& args) {
   std::vector<uint8_t> stream = read_whole_file(args.in);
   AtomicFile out(args.out);
   uint64_t produced = 0;
-  bool intact = codec::decode(stream, args.size, [&](std::span<const uint8_t> chunk) {
-    out.write(chunk);
-    produced += chunk.size();
-  });
-  if (!intact)
+  codec::StreamStatus status =
+      codec::decode_checked(stream, args.size, [&](std::span<const uint8_t> chunk) {
+        out.write(chunk);
+        produced += chunk.size();
+      });
+  if (status == codec::StreamStatus::corrupt_tables)
     throw Error(fmt::format("{}: corrupt stream: a block's code tables are invalid", args.in));
+  if (status == codec::StreamStatus::cut_short)
+    throw Error(fmt::format("{}: corrupt stream: it is cut short", args.in));
   if (produced < args.size)
     throw Error(fmt::format("{}: corrupt stream: it ends after {} of {} bytes", args.in, produced,
                             args.size));

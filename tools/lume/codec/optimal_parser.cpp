@@ -46,17 +46,22 @@ void OptimalParser::parse(uint32_t from, uint32_t to, const Prices& prices,
     uint32_t at = from + uint32_t(i) - begin_;
     int room = int(std::min<size_t>(n - i, kMaxMatch));
     int shorter = kMinMatch - 1;  // lengths up to here were priced with an earlier match
+    const uint32_t* after = &price_[i];
     for (uint32_t m = first_match_[at]; m < first_match_[at + 1] && shorter < room; ++m) {
       const MatchCandidate& match = matches_[m];
-      uint32_t distance_price = prices.distance(match.distance);
       int longest = std::min<int>(match.length, room);
-      for (int length = shorter + 1; length <= longest; ++length) {
-        uint32_t price = price_[i + size_t(length)] + prices.length[size_t(length)] + distance_price;
-        if (price < best) {
-          best = price;
-          best_length = uint16_t(length);
-          best_distance = match.distance;
-        }
+      // A plain minimum first, which the compiler vectorises; the length
+      // that gives it is looked for only when it wins.
+      uint32_t cheapest = UINT32_MAX;
+      for (int length = shorter + 1; length <= longest; ++length)
+        cheapest = std::min(cheapest, after[length] + prices.length[size_t(length)]);
+      uint32_t price = cheapest + prices.distance(match.distance);
+      if (price < best) {
+        best = price;
+        best_distance = match.distance;
+        // Usually the whole match wins, so look from its end.
+        best_length = uint16_t(longest);
+        while (after[best_length] + prices.length[best_length] != cheapest) --best_length;
       }
       shorter = longest;
     }

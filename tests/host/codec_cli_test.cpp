@@ -1,0 +1,124 @@
+// lume encode and lume decode, run as the user runs them.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
+
+class CodecCommands : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = fs::temp_directory_path() /
+              ("lume_codec_cli_" + std::to_string(std::random_device{}()));
+    fs::create_directories(folder_);
+  }
+  void TearDown() override { fs::remove_all(folder_); }
+
+  fs::path path(const std::string& name) const { return folder_ / name; }
+
+  // Runs lume with arguments; returns its exit status, keeps its messages.
+  int lume(const std::string& arguments) {
+    std::string command = std::string(LUME_PROGRAM) + " " + arguments + " 2>" +
+                          path("messages").string();
+    int status = std::system(command.c_str());
+    std::ifstream in(path("messages"));
+    messages_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return WEXITSTATUS(status);
+  }
+
+  void write(const std::string& name, const Bytes& bytes) {
+    std::ofstream(path(name), std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  }
+
+  Bytes read(const std::string& name) {
+    std::ifstream in(path(name), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+
+  // Nothing but the named files is left in the folder.
+  std::vector<std::string> files() {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder_))
+      if (entry.path().filename() != "messages") names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  fs::path folder_;
+  std::string messages_;
+};
+
+Bytes sample(size_t size) {
+  std::mt19937 rng(1);
+  Bytes out;
+  while (out.size() < size) {
+    std::string word = "word" + std::to_string(rng() % 50) + " ";
+    out.insert(out.end(), word.begin(), word.end());
+  }
+  out.resize(size);
+  return out;
+}
+
+TEST_F(CodecCommands, EncodeAndDecodeRoundTripAFileAtEveryLevel) {
+  Bytes data = sample(100000);
+  write("in", data);
+  for (int level : {1, 2, 3}) {
+    ASSERT_EQ(lume("encode --level " + std::to_string(level) + " " + path("in").string() + " " +
+                   path("stream").string()),
+              0)
+        << messages_;
+    EXPECT_LT(fs::file_size(path("stream")), data.size() / 3);
+    ASSERT_EQ(lume("decode --size 100000 " + path("stream").string() + " " + path("out").string()),
+              0)
+        << messages_;
+    EXPECT_TRUE(read("out") == data);
+  }
+}
+
+TEST_F(CodecCommands, DecodeWritesTheWholeLastMatchPastTheSize) {
+  write("in", Bytes(10, 'a'));
+  ASSERT_EQ(lume("encode " + path("in").string() + " " + path("stream").string()), 0);
+  ASSERT_EQ(lume("decode --size 5 " + path("stream").string() + " " + path("out").string()), 0);
+  // A literal and one match of nine: all ten bytes come out.
+  EXPECT_EQ(read("out"), Bytes(10, 'a'));
+}
+
+TEST_F(CodecCommands, DecodeRefusesCorruptTablesAndLeavesNoOutput) {
+  // Block size 5, then a length-code count of 31: more than 19 symbols.
+  write("bad", {0x00, 0x05, 0xF8, 0x00, 0x00, 0x00});
+  EXPECT_NE(lume("decode --size 5 " + path("bad").string() + " " + path("out").string()), 0);
+  EXPECT_NE(messages_.find("bad: corrupt stream"), std::string::npos) << messages_;
+  EXPECT_EQ(files(), (std::vector<std::string>{"bad"}));
+}
+
+TEST_F(CodecCommands, DecodeRefusesAStreamThatEndsEarly) {
+  write("in", sample(50000));
+  ASSERT_EQ(lume("encode " + path("in").string() + " " + path("stream").string()), 0);
+  Bytes stream = read("stream");
+  stream.resize(stream.size() / 2);
+  write("cut", stream);
+  EXPECT_NE(lume("decode --size 50000 " + path("cut").string() + " " + path("out").string()), 0);
+  EXPECT_NE(messages_.find("cut: corrupt stream"), std::string::npos) << messages_;
+  EXPECT_EQ(files(), (std::vector<std::string>{"cut", "in", "stream"}));
+}
+
+TEST_F(CodecCommands, EncodeNamesAMissingInputAndRefusesUnknownLevels) {
+  EXPECT_NE(lume("encode " + path("missing").string() + " " + path("out").string()), 0);
+  EXPECT_NE(messages_.find("missing: cannot open"), std::string::npos) << messages_;
+  write("in", sample(100));
+  EXPECT_NE(lume("encode --level 0 " + path("in").string() + " " + path("out").string()), 0);
+  EXPECT_NE(lume("encode --level 99 " + path("in").string() + " " + path("out").string()), 0);
+  EXPECT_EQ(files(), (std::vector<std::string>{"in"}));
+}
+
+}  // namespace
