@@ -47,6 +47,9 @@ int BinaryTrees::descend(uint32_t pos, int max_length, MatchCandidate* out) {
     return 0;
   }
   const uint8_t* here = buffer_.data() + pos;
+  // Positions come one after another: the next root is fetched from memory
+  // while this descent runs.
+  if (max_length > 4) __builtin_prefetch(&head_[hash4(here + 1, kHashBits)]);
   uint32_t cutoff = pos > kWindowSize ? pos - kWindowSize : 0;  // distances below the window size
   int found = 0;
   int best = kMinMatch - 1;

@@ -46,6 +46,9 @@ Match HashChains::find(uint32_t pos, int max_length) {
   max_length = int(std::min<size_t>(size_t(max_length), buffer_.size() - pos));
   if (max_length < 4) return best;
   const uint8_t* here = buffer_.data() + pos;
+  // The parsers search position after position: the next head is fetched
+  // from memory while this search runs.
+  if (max_length > 4) __builtin_prefetch(&head_[hash4(here + 1, kHashBits)]);
 
   uint32_t near = head3_[hash3(here, kHash3Bits)];
   if (near != kNone && near < pos && pos - near <= kFarThreeLimit) {
@@ -53,6 +56,7 @@ Match HashChains::find(uint32_t pos, int max_length) {
     if (length >= kMinMatch) best = {length, pos - near};
   }
 
+  // Candidates come nearest first, so one worth more is also longer.
   uint32_t candidate = head_[hash4(here, kHashBits)];
   int nice = std::min(nice_length_, max_length);
   uint32_t first4 = load32(here);
@@ -61,12 +65,15 @@ Match HashChains::find(uint32_t pos, int max_length) {
     if (candidate >= pos || distance >= kWindowSize) break;
     const uint8_t* there = buffer_.data() + candidate;
     if (there[best.length] == here[best.length] && load32(there) == first4) {
-      int length = 4 + match_length(here + 4, there + 4, max_length - 4);
-      if (length > best.length) best = {length, distance};
+      Match match{4 + match_length(here + 4, there + 4, max_length - 4), distance};
+      if (best.length == 0 || match_worth(match) > match_worth(best)) best = match;
     }
     candidate = prev_[candidate & kMask];
   }
   link(pos);
+  // A match worth nothing would cost about what its literals cost and
+  // would keep the parser from a better one starting inside it.
+  if (best.length != 0 && match_worth(best) <= 0) best = {};
   return best;
 }
 

@@ -17,6 +17,12 @@ struct Match {
   uint32_t distance = 0;
 };
 
+// What a match is worth to the greedy parsers, in eighths of a byte: the
+// bytes it covers, less about half a bit per position slot of its distance.
+inline int match_worth(const Match& match) {
+  return 8 * match.length - distance_slot(match.distance);
+}
+
 class HashChains {
  public:
   // buffer: everything the search may see; positions index it. max_depth
@@ -26,8 +32,8 @@ class HashChains {
   // Adds positions from to to - 1 without searching.
   void insert(uint32_t from, uint32_t to);
 
-  // The longest match for pos, the nearest among equals, no longer than
-  // max_length; then adds pos.
+  // The most worthwhile match for pos (the nearest among equals), no
+  // longer than max_length; then adds pos.
   Match find(uint32_t pos, int max_length);
 
  private:
