@@ -72,7 +72,7 @@ Bytes sample(size_t size) {
 TEST_F(CodecCommands, EncodeAndDecodeRoundTripAFileAtEveryLevel) {
   Bytes data = sample(100000);
   write("in", data);
-  for (int level : {1, 2, 3}) {
+  for (int level : {1, 2, 3, 4}) {
     ASSERT_EQ(lume("encode --level " + std::to_string(level) + " " + path("in").string() + " " +
                    path("stream").string()),
               0)

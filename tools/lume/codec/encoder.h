@@ -9,8 +9,8 @@
 namespace lume::codec {
 
 inline constexpr int kFastestLevel = 1;
-inline constexpr int kDefaultLevel = 2;
-inline constexpr int kMaxLevel = 3;
+inline constexpr int kDefaultLevel = 3;
+inline constexpr int kMaxLevel = 4;
 
 // The largest input: the payload counts its bytes in 32 bits, and the
 // match finders keep positions, a little past the input's, in 32 bits too.

@@ -12,6 +12,8 @@ struct LevelSettings {
   int nice_length;     // a match this long ends the search
   int lazy_limit;      // lazy parsing: a match this long is taken at once
   int rounds;          // optimal parsing: parses per block, each priced by the one before
+  int passes;          // optimal parsing: times a chunk is cut into blocks and they are refined
+  bool merge_blocks;   // optimal parsing: join neighbouring blocks where that is cheaper
   uint32_t chunk;      // bytes parsed and then cut into blocks at once
   uint32_t granule;    // tokens between the places where blocks may be cut
 };

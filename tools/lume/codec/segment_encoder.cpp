@@ -48,17 +48,24 @@ void encode_lazily(std::span<const uint8_t> buffer, uint32_t begin, uint32_t end
   }
 }
 
+// A block's final tokens and the tables they are written with.
+struct Block {
+  std::vector<Token> tokens;
+  CodeTables tables;
+  SymbolStats stats;
+  uint64_t bits;
+};
+
 // One block's stretch, parsed again under its own statistics for a few
-// rounds; the cheapest result is written. first: the tokens it had in the
-// chunk's parse. Returns the statistics of what was written.
-SymbolStats encode_block(OptimalParser& parser, uint32_t from, uint32_t to,
-                         std::span<const Token> first, int rounds, BitWriter& out) {
-  std::vector<Token> best(first.begin(), first.end()), tokens;
-  SymbolStats best_stats;
-  best_stats.add(first);
-  CodeTables best_tables = build_code_tables(best_stats);
-  uint64_t best_bits = best_tables.header_bits + symbol_bits(best_tables, best_stats);
-  SymbolStats stats = best_stats;
+// rounds; the cheapest result is kept. first: the tokens it had before.
+Block refine_block(OptimalParser& parser, uint32_t from, uint32_t to,
+                   std::span<const Token> first, int rounds) {
+  Block best{{first.begin(), first.end()}, {}, {}, 0};
+  best.stats.add(first);
+  best.tables = build_code_tables(best.stats);
+  best.bits = best.tables.header_bits + symbol_bits(best.tables, best.stats);
+  SymbolStats stats = best.stats;
+  std::vector<Token> tokens;
   for (int round = 0; round < rounds; ++round) {
     tokens.clear();
     parser.parse(from, to, prices_from(stats), tokens);
@@ -67,15 +74,55 @@ SymbolStats encode_block(OptimalParser& parser, uint32_t from, uint32_t to,
     stats.add(tokens);
     CodeTables tables = build_code_tables(stats);
     uint64_t bits = tables.header_bits + symbol_bits(tables, stats);
-    if (bits < best_bits) {
-      best_bits = bits;
-      best.swap(tokens);
-      best_stats = stats;
-      best_tables = std::move(tables);
+    if (bits < best.bits) {
+      best.bits = bits;
+      best.tokens.swap(tokens);
+      best.stats = stats;
+      best.tables = std::move(tables);
     }
   }
-  write_block(out, best, best_tables);
-  return best_stats;
+  return best;
+}
+
+// The chunk's tokens cut into blocks by the splitter's estimate, and each
+// block parsed again under its own statistics.
+std::vector<Block> cut_and_refine(OptimalParser& parser, uint32_t from,
+                                  std::span<const Token> tokens, const LevelSettings& settings) {
+  std::vector<Block> blocks;
+  for (uint32_t size : split_into_blocks(tokens, settings.granule)) {
+    std::span<const Token> first = tokens.first(size);
+    uint32_t to = from + token_bytes(first);
+    blocks.push_back(refine_block(parser, from, to, first, settings.rounds));
+    tokens = tokens.subspan(size);
+    from = to;
+  }
+  return blocks;
+}
+
+// Joins neighbouring blocks wherever one block, parsed under the joint
+// statistics, costs less than the two: the splitter's estimate errs now
+// and then.
+void merge_neighbours(OptimalParser& parser, uint32_t from, std::vector<Block>& blocks,
+                      int rounds) {
+  for (size_t i = 0; i + 1 < blocks.size();) {
+    uint32_t middle = from + token_bytes(blocks[i].tokens);
+    if (blocks[i].tokens.size() + blocks[i + 1].tokens.size() > kMaxBlockSymbols) {
+      from = middle;
+      ++i;
+      continue;
+    }
+    std::vector<Token> both = blocks[i].tokens;
+    both.insert(both.end(), blocks[i + 1].tokens.begin(), blocks[i + 1].tokens.end());
+    uint32_t to = middle + token_bytes(blocks[i + 1].tokens);
+    Block merged = refine_block(parser, from, to, both, rounds);
+    if (merged.bits < blocks[i].bits + blocks[i + 1].bits) {
+      blocks[i] = std::move(merged);
+      blocks.erase(blocks.begin() + std::ptrdiff_t(i) + 1);
+    } else {
+      from = middle;
+      ++i;
+    }
+  }
 }
 
 void encode_optimally(std::span<const uint8_t> buffer, uint32_t begin, uint32_t end,
@@ -101,17 +148,17 @@ void encode_optimally(std::span<const uint8_t> buffer, uint32_t begin, uint32_t 
       parser.parse(chunk, chunk_end, prices_from(stats), tokens);
       fresh = false;
     }
-    std::span<const Token> rest(tokens);
-    uint32_t from = chunk;
-    SymbolStats last;
-    for (uint32_t size : split_into_blocks(tokens, settings.granule)) {
-      std::span<const Token> block = rest.first(size);
-      uint32_t to = from + token_bytes(block);
-      last = encode_block(parser, from, to, block, settings.rounds, out);
-      rest = rest.subspan(size);
-      from = to;
+    std::vector<Block> blocks = cut_and_refine(parser, chunk, tokens, settings);
+    // Cut again where the refined blocks say the statistics change.
+    for (int pass = 1; pass < settings.passes; ++pass) {
+      tokens.clear();
+      for (const Block& block : blocks)
+        tokens.insert(tokens.end(), block.tokens.begin(), block.tokens.end());
+      blocks = cut_and_refine(parser, chunk, tokens, settings);
     }
-    prices = prices_from(last);
+    if (settings.merge_blocks) merge_neighbours(parser, chunk, blocks, settings.rounds);
+    for (const Block& block : blocks) write_block(out, block.tokens, block.tables);
+    prices = prices_from(blocks.back().stats);
     done += chunk_end - chunk;
     chunk = chunk_end;
   }
