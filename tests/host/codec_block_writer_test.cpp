@@ -173,6 +173,29 @@ TEST(BlockWriter, RoundTripsEveryPositionSlotWithItsExtraBits) {
   expect_decodes(tokens);
 }
 
+// Blocks of random size drawn from random, often very skewed, sets of
+// literals, lengths and slots: whatever the statistics, the tables decode.
+TEST(BlockWriter, WritesDecodableTablesForAnyStatistics) {
+  std::mt19937 rng(7);
+  std::vector<Token> tokens;
+  for (int block = 0; block < 300; ++block) {
+    std::vector<Token> kinds;
+    int literal_kinds = int(rng() % 40), match_kinds = int(rng() % 30);
+    for (int i = 0; i < literal_kinds; ++i) kinds.push_back(literal_token(uint8_t(rng())));
+    for (int i = 0; i < match_kinds; ++i) {
+      int slot = int(rng() % kUsableSlotCount);
+      uint32_t extra = uint32_t(rng()) & ((1u << slot_extra_bits(slot)) - 1);
+      kinds.push_back(match_token_in_slot(3 + int(rng() % 254), slot, extra));
+    }
+    if (kinds.empty()) kinds.push_back(literal_token('k'));
+    // Geometric weights: some kinds dominate, others appear once or never.
+    std::geometric_distribution<size_t> pick(0.05 + 0.5 * double(rng() % 100) / 100.0);
+    size_t count = 1 + rng() % (rng() % 4 == 0 ? kMaxBlockSymbols : 3000);
+    for (size_t i = 0; i < count; ++i) tokens.push_back(kinds[pick(rng) % kinds.size()]);
+  }
+  expect_decodes(tokens);
+}
+
 TEST(BlockWriter, EndsTheStreamWithAZeroBlockSize) {
   BitWriter out;
   write_end(out);

@@ -52,13 +52,16 @@ class Progress {
     changed_.notify_all();
   }
 
+  // Calls progress outside the lock, so a slow callback holds no worker up.
   void report_until_done(const EncodeOptions& options) {
-    std::unique_lock lock(mutex_);
-    while (finished_ < done_.size()) {
-      changed_.wait_for(lock, std::chrono::milliseconds(50));
+    for (bool all_done = false; !all_done;) {
+      {
+        std::unique_lock lock(mutex_);
+        all_done = changed_.wait_for(lock, std::chrono::milliseconds(50),
+                                     [&] { return finished_ == done_.size(); });
+      }
       report(options);
     }
-    report(options);
   }
 
  private:
