@@ -90,6 +90,27 @@ TEST(BlockWriter, SendsOneSlotOrOneMatchSymbolInSingleSymbolForm) {
   expect_decodes(literals({{'x', 5}, {'y', 3}}, 1));
 }
 
+TEST(BlockWriter, SendsTheLengthCodeAsOneSymbolWhenAllLengthsAreEqual) {
+  // Every byte equally often: 256 codes of 8 bits, all sent as length-code
+  // symbol 10, which then takes no bits. Header: length code 5 + 5 bits,
+  // count 9 bits, slots 14 + 14 bits.
+  std::vector<std::pair<uint8_t, int>> counts;
+  for (int b = 0; b < 256; ++b) counts.push_back({uint8_t(b), 4});
+  std::vector<Token> tokens = literals(counts, 8);
+  EXPECT_EQ(build_code_tables(stats_of(tokens)).header_bits, 47u);
+  expect_decodes(tokens);
+}
+
+TEST(BlockWriter, CopiesFromThePresetSpacesAndRepeatsRecentBytes) {
+  std::vector<Token> tokens = {match_token(5, 1000),  // spaces only
+                               literal_token('a'), literal_token('b'),
+                               match_token(10, 9),    // from before the first byte on into it
+                               match_token(256, 1), match_token(256, 1), match_token(3, 2)};
+  Bytes expected = expand(tokens);
+  EXPECT_EQ(Bytes(expected.begin(), expected.begin() + 9), Bytes({' ', ' ', ' ', ' ', ' ', 'a', 'b', ' ', ' '}));
+  expect_decodes(tokens);
+}
+
 // The gap field after the third length-code length skips the codes of
 // lengths 1, 2 and 3 when the literal/length code has none of them.
 TEST(BlockWriter, SendsEveryGapValue) {
