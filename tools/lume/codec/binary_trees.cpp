@@ -18,6 +18,10 @@ uint32_t hash3(const uint8_t* p, int bits) {
 // Matches of 3 bytes only pay for themselves when near.
 constexpr uint32_t kFarThreeLimit = 1u << 14;
 
+// Positions taken in only as history need a tree in order, not matches;
+// deeper descents there buy almost nothing.
+constexpr int kPrimingDepth = 8;
+
 }  // namespace
 
 BinaryTrees::BinaryTrees(std::span<const uint8_t> buffer, int max_depth, int nice_length)
@@ -29,15 +33,23 @@ BinaryTrees::BinaryTrees(std::span<const uint8_t> buffer, int max_depth, int nic
       children_(2 * std::min<size_t>(kWindowSize, std::max<size_t>(buffer.size(), 1)), 0) {}
 
 int BinaryTrees::find(uint32_t pos, int max_length, MatchCandidate* out) {
-  return descend<true>(pos, max_length, out);
+  return descend<true>(pos, max_length, max_depth_, out);
 }
 
-void BinaryTrees::skip(uint32_t pos, int max_length) { descend<false>(pos, max_length, nullptr); }
+void BinaryTrees::skip(uint32_t pos, int max_length) {
+  descend<false>(pos, max_length, max_depth_, nullptr);
+}
+
+void BinaryTrees::prime(uint32_t from, uint32_t to) {
+  int depth = std::min(max_depth_, kPrimingDepth);
+  for (uint32_t pos = from; pos < to; ++pos)
+    descend<false>(pos, int(std::min<size_t>(kMaxMatch, buffer_.size() - pos)), depth, nullptr);
+}
 
 // Position 0 stands for "no node", and so does any position that has left
 // the window; a link to it ends the descent.
 template <bool kKeep>
-int BinaryTrees::descend(uint32_t pos, int max_length, MatchCandidate* out) {
+int BinaryTrees::descend(uint32_t pos, int max_length, int max_depth, MatchCandidate* out) {
   assert(pos > 0);
   max_length = int(std::min<size_t>(size_t(max_length), buffer_.size() - pos));
   uint32_t* smaller_link = &children_[2 * (pos & kMask)];
@@ -69,7 +81,7 @@ int BinaryTrees::descend(uint32_t pos, int max_length, MatchCandidate* out) {
   // Both sides' common prefix with pos is known, so comparisons start at
   // the smaller of the two.
   int smaller_length = 0, greater_length = 0;
-  for (int depth = max_depth_; node > cutoff && depth > 0; --depth) {
+  for (int depth = max_depth; node > cutoff && depth > 0; --depth) {
     const uint8_t* there = buffer_.data() + node;
     int length = std::min(smaller_length, greater_length);
     length += match_length(here + length, there + length, max_length - length);
@@ -100,7 +112,7 @@ int BinaryTrees::descend(uint32_t pos, int max_length, MatchCandidate* out) {
   return found;
 }
 
-template int BinaryTrees::descend<true>(uint32_t, int, MatchCandidate*);
-template int BinaryTrees::descend<false>(uint32_t, int, MatchCandidate*);
+template int BinaryTrees::descend<true>(uint32_t, int, int, MatchCandidate*);
+template int BinaryTrees::descend<false>(uint32_t, int, int, MatchCandidate*);
 
 }  // namespace lume::codec

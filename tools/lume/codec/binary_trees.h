@@ -34,6 +34,10 @@ class BinaryTrees {
   // Adds pos without keeping its matches (the tree is updated all the same).
   void skip(uint32_t pos, int max_length);
 
+  // Adds positions from to to - 1, only to be found by later searches: a
+  // shallow descent keeps the trees in order at a fraction of the cost.
+  void prime(uint32_t from, uint32_t to);
+
   // The most matches find appends at once.
   static constexpr int kMaxMatches = kMaxMatch - kMinMatch + 1;
 
@@ -43,7 +47,7 @@ class BinaryTrees {
   static constexpr uint32_t kMask = kWindowSize - 1;
 
   template <bool kKeep>
-  int descend(uint32_t pos, int max_length, MatchCandidate* out);
+  int descend(uint32_t pos, int max_length, int max_depth, MatchCandidate* out);
 
   std::span<const uint8_t> buffer_;
   int max_depth_;

@@ -129,7 +129,7 @@ void encode_optimally(std::span<const uint8_t> buffer, uint32_t begin, uint32_t 
                       const LevelSettings& settings, std::atomic<uint64_t>& done,
                       BitWriter& out) {
   BinaryTrees trees(buffer, settings.depth, settings.nice_length);
-  for (uint32_t pos = window_start(begin, 1); pos < begin; ++pos) trees.skip(pos, kMaxMatch);
+  trees.prime(window_start(begin, 1), begin);
   OptimalParser parser(buffer);
   Prices prices = initial_prices();
   bool fresh = true;
