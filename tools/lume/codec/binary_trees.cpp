@@ -20,7 +20,7 @@ constexpr uint32_t kFarThreeLimit = 1u << 14;
 
 // Positions taken in only as history need a tree in order, not matches;
 // deeper descents there buy almost nothing.
-constexpr int kPrimingDepth = 8;
+constexpr int kPrimingDepth = 16;
 
 }  // namespace
 
