@@ -86,13 +86,9 @@ std::vector<uint8_t> read_contents(const PayloadPlan& plan, std::vector<PayloadF
   contents.reserve(size_t(plan.total_size));
   for (size_t k = 0; k < plan.files.size(); ++k) {
     const SourceFile& file = plan.files[k];
-    std::ifstream in(file.path, std::ios::binary);
-    if (!in) throw Error(fmt::format("{}: cannot open: {}", file.path.string(), std::strerror(errno)));
     size_t start = contents.size();
     contents.resize(start + size_t(file.size));
-    in.read(reinterpret_cast<char*>(contents.data() + start), std::streamsize(file.size));
-    if (size_t(in.gcount()) != file.size || in.peek() != std::ifstream::traits_type::eof())
-      throw Error(fmt::format("{}: the file changed while it was read", file.path.string()));
+    host::read_file_exactly(file.path, contents.data() + start, file.size);
     PayloadFileEntry entry;
     entry.name = plan.payload_names[k];
     entry.size = uint32_t(file.size);

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -91,6 +92,26 @@ void write_file_times(const fs::path& path, const FileTimes& times) {
   both[1] = {time_t(write.seconds), long(write.nanoseconds)};
   if (utimensat(AT_FDCWD, path.c_str(), both, 0) != 0)
     throw Error(fmt::format("{}: cannot set its times: {}", path.string(), std::strerror(errno)));
+}
+
+void read_file_exactly(const fs::path& path, uint8_t* out, uint64_t size) {
+  int fd = open(path.c_str(), O_RDONLY | O_NOATIME | O_CLOEXEC);
+  if (fd < 0 && errno == EPERM) fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw Error(fmt::format("{}: cannot open: {}", path.string(), std::strerror(errno)));
+  uint64_t done = 0;
+  ssize_t got = 1;
+  while (got > 0 && done < size) {
+    got = read(fd, out + done, size_t(std::min<uint64_t>(size - done, 1 << 30)));
+    if (got > 0) done += uint64_t(got);
+  }
+  int error = got < 0 ? errno : 0;
+  uint8_t probe;
+  bool longer = got >= 0 && done == size && read(fd, &probe, 1) > 0;
+  close(fd);
+  if (error != 0)
+    throw Error(fmt::format("{}: read failed: {}", path.string(), std::strerror(error)));
+  if (done != size || longer)
+    throw Error(fmt::format("{}: the file changed while it was read", path.string()));
 }
 
 bool code_page_known(int code_page) {

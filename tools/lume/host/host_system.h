@@ -22,6 +22,11 @@ FileTimes read_file_times(const std::filesystem::path& path);
 // Sets last access and last write; the host cannot set a creation time.
 void write_file_times(const std::filesystem::path& path, const FileTimes& times);
 
+// Reads exactly size bytes of path into out, without moving the file's last
+// access time where the system lets the tool (its own files). Throws
+// lume::Error naming the file when it cannot be read or is not size bytes long.
+void read_file_exactly(const std::filesystem::path& path, uint8_t* out, uint64_t size);
+
 // True when the host can convert to and from this Windows code page.
 bool code_page_known(int code_page);
 

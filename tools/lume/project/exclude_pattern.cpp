@@ -26,10 +26,10 @@ bool glob_matches(std::string_view pattern, std::string_view path) {
 
 ExcludePatterns::ExcludePatterns(const std::vector<std::string>& patterns) {
   for (std::string pattern : patterns) {
+    while (!pattern.empty() && pattern.back() == '/') pattern.pop_back();
     // A leading "/" anchors a plain name at the source folder.
     bool whole_path = pattern.find('/') != std::string::npos;
     while (!pattern.empty() && pattern.front() == '/') pattern.erase(0, 1);
-    while (!pattern.empty() && pattern.back() == '/') pattern.pop_back();
     if (!pattern.empty()) patterns_.push_back({std::move(pattern), whole_path});
   }
 }

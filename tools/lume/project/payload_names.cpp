@@ -110,6 +110,9 @@ std::string payload_name(std::string_view relative_utf8, int code_page,
   for (;;) {
     size_t slash = relative_utf8.find('/', start);
     std::string_view part = relative_utf8.substr(start, slash - start);
+    if (part.find('\\') != std::string_view::npos)
+      throw Error(fmt::format("{}: the name holds '\\', which Windows takes as a folder separator",
+                              shown_name));
     std::string bytes = code_page_text(part, code_page, shown_name);
     if (bytes.find('\\') != std::string::npos)
       throw Error(fmt::format("{}: in code page {} a character of this name holds the byte of "

@@ -43,7 +43,13 @@ class Walker {
       if (exclude_.excludes(entry_relative)) continue;
       took_any |= take(entry, entry_relative);
     }
-    if (!took_any && !relative.empty()) tree_.empty_folders.push_back(relative);
+    if (!took_any && !relative.empty()) {
+      // Only the outermost of nested empty folders is worth a warning.
+      std::erase_if(tree_.empty_folders, [&](const std::string& inner) {
+        return inner.starts_with(relative + "/");
+      });
+      tree_.empty_folders.push_back(relative);
+    }
     return took_any;
   }
 
