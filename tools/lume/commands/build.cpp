@@ -66,9 +66,10 @@ PayloadPlan plan_payload(const Project& project, Console& console) {
   }
   refuse_case_collisions(plan.relative_names);
   refuse_installer_own_names(plan.relative_names, project.source);
-  if (plan.total_size > UINT32_MAX)
-    throw Error(fmt::format("{}: the files add up to {} bytes; an installer holds less than 4 GiB",
-                            project.source.string(), plan.total_size));
+  if (plan.total_size > codec::kMaxInputSize)
+    throw Error(fmt::format("{}: the files add up to {} bytes; an installer holds less than 4 GiB "
+                            "(at most {} bytes)",
+                            project.source.string(), plan.total_size, codec::kMaxInputSize));
   uint64_t directory = directory_size_of(plan.payload_names);
   if (directory > kDirectoryBufferSize)
     throw Error(fmt::format("{}: the directory of these {} files takes {} bytes; the installer "
