@@ -195,6 +195,15 @@ TEST_F(Build, RefusesPayloadsPastTheInstallersLimits) {
   EXPECT_EQ(refusal(), "built");
 }
 
+TEST_F(Build, LeavesAnEarlierInstallerInTheSourceFolderOut) {
+  project();
+  write_file(folder_ / "src/a.txt", "a");
+  request_.output = folder_ / "src/Setup.exe";
+  build_installer(request_, console_);
+  EXPECT_EQ(build_installer(request_, console_).file_count, 1u);
+  EXPECT_EQ(read_installer(request_.output).files.size(), 1u);
+}
+
 TEST_F(Build, WarnsOfTargetsOutsideThePayloadAndOfEmptyFolders) {
   project("[[start_menu]]\nname = \"Gone.lnk\"\ntarget = \"gone.exe\"\n");
   write_file(folder_ / "src/a.txt", "a");

@@ -84,7 +84,7 @@ TEST_F(Cli, ReportsProgressAsPlainLinesOffATerminalAndNothingWhenQuiet) {
   EXPECT_EQ(loud.status, 0);
   EXPECT_NE(loud.err.find("compressing: "), std::string::npos) << loud.err;
   EXPECT_EQ(loud.err.find('\r'), std::string::npos);
-  EXPECT_NE(loud.out.find("loud.exe: 1 files, 13 bytes"), std::string::npos) << loud.out;
+  EXPECT_NE(loud.out.find("loud.exe: 1 file of 13 bytes"), std::string::npos) << loud.out;
   Outcome quiet = run("build --stub stub.exe -o quiet.exe --quiet");
   EXPECT_EQ(quiet.out + quiet.err, "");
 }

@@ -42,8 +42,10 @@ void run_build(const BuildOptions& o) {
   Arch arch = o.arch == "x64" ? Arch::x64 : Arch::x86;
   request.stub = o.stub.empty() ? find_stub(arch) : std::filesystem::path(o.stub);
   BuildResult result = build_installer(request, console);
-  console.say(fmt::format("{}: {} files, {} bytes, in an installer of {} bytes", result.output.string(),
-                          result.file_count, result.total_size, result.installer_size));
+  console.say(fmt::format("{}: {} file{} of {} bytes in an installer of {} bytes",
+                          result.output.string(), result.file_count,
+                          result.file_count == 1 ? "" : "s", result.total_size,
+                          result.installer_size));
 }
 
 int report(const std::vector<std::string>& problems, const std::string& file, Console& console,

@@ -49,8 +49,22 @@ struct PayloadPlan {
   uint64_t total_size = 0;
 };
 
-PayloadPlan plan_payload(const Project& project, Console& console) {
+// An earlier build's output inside the source folder is no part of the product.
+void leave_out_output(SourceTree& tree, const fs::path& output, Console& console) {
+  std::error_code ec;
+  fs::path target = fs::weakly_canonical(output, ec);
+  if (ec) return;
+  std::erase_if(tree.files, [&](const SourceFile& file) {
+    std::error_code ignored;
+    if (fs::weakly_canonical(file.path, ignored) != target) return false;
+    console.warn(fmt::format("{}: left out; it is the installer being written", file.path.string()));
+    return true;
+  });
+}
+
+PayloadPlan plan_payload(const Project& project, const fs::path& output, Console& console) {
   SourceTree tree = walk_source(project.source, ExcludePatterns(project.exclude));
+  leave_out_output(tree, output, console);
   for (const std::string& folder : tree.empty_folders)
     console.warn(fmt::format("{}: an empty folder; the installer carries files only, so it is left out",
                              (project.source / folder).string()));
@@ -114,7 +128,8 @@ BuildResult build_installer(const BuildRequest& request, Console& console) {
   if (!host::code_page_known(project.code_page))
     throw Error(fmt::format("{}: code page {} is not known on this system",
                             project.file.string(), project.code_page));
-  PayloadPlan plan = plan_payload(project, console);
+  fs::path output = request.output.empty() ? default_output(project) : request.output;
+  PayloadPlan plan = plan_payload(project, output, console);
 
   std::vector<std::string> warnings;
   SlotValues slots = make_slot_values(project, plan.relative_names, warnings);
@@ -136,8 +151,8 @@ BuildResult build_installer(const BuildRequest& request, Console& console) {
   progress.finish();
 
   BuildResult result;
-  result.output = request.output.empty() ? default_output(project) : request.output;
-  AtomicFile out(result.output);
+  result.output = output;
+  AtomicFile out(output);
   out.write(installer);
   out.write(head);
   out.write(stream);
