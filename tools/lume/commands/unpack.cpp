@@ -62,7 +62,7 @@ std::optional<fs::path> host_path(const fs::path& folder, const std::string& nam
     if (!part || part->empty() || *part == "." || *part == ".." ||
         part->find('/') != std::string::npos || part->find('\0') != std::string::npos)
       return std::nullopt;
-    path /= *part;
+    path /= host::path_of_utf8(*part);
     if (slash == std::string::npos) return path;
     start = slash + 1;
   }

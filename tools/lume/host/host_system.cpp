@@ -130,6 +130,10 @@ std::optional<std::string> from_code_page(std::string_view bytes, int code_page)
   return convert(bytes, "UTF-8", iconv_name(code_page));
 }
 
+std::string utf8_of(const fs::path& path) { return path.native(); }
+
+fs::path path_of_utf8(const std::string& utf8) { return fs::path(utf8); }
+
 bool is_terminal(std::FILE* stream) { return isatty(fileno(stream)) == 1; }
 
 fs::path own_executable() {

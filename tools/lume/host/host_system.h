@@ -36,6 +36,10 @@ std::optional<std::string> to_code_page(std::string_view utf8, int code_page);
 // The code page's bytes to UTF-8; nullopt when a byte sequence is undefined.
 std::optional<std::string> from_code_page(std::string_view bytes, int code_page);
 
+// A name or path as UTF-8 text and back: the host's own bytes here.
+std::string utf8_of(const std::filesystem::path& path);
+std::filesystem::path path_of_utf8(const std::string& utf8);
+
 bool is_terminal(std::FILE* stream);
 
 // The path of the running executable; empty when the host cannot tell.

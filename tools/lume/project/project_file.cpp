@@ -8,6 +8,7 @@
 #include <toml++/toml.h>
 
 #include "tools/lume/cli/error.h"
+#include "tools/lume/host/host_system.h"
 
 namespace lume {
 
@@ -99,7 +100,7 @@ class ProjectReader {
     project.folder_name = text(root, "folder", true);
     project.group_name = text(root, "group", false, project.title);
     project.run_after_install = text(root, "run_after_install", false);
-    project.source = file_.parent_path() / fs::path(text(root, "source", true));
+    project.source = file_.parent_path() / host::path_of_utf8(text(root, "source", true));
     project.exclude = texts(root, "exclude");
     project.code_page = code_page(root);
     project.start_menu = shortcuts(root, "start_menu");

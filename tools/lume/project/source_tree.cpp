@@ -38,7 +38,7 @@ class Walker {
 
     bool took_any = false;
     for (const fs::path& entry : entries) {
-      std::string name = entry.filename().native();
+      std::string name = host::utf8_of(entry.filename());
       std::string entry_relative = relative.empty() ? name : relative + "/" + name;
       if (exclude_.excludes(entry_relative)) continue;
       took_any |= take(entry, entry_relative);
