@@ -4,9 +4,8 @@
 //   LumeHello.exe /large        the same in large letters
 //   LumeHello.exe /greet NAME   "Hello, NAME!"
 //   LumeHello.exe /installed    a welcome box, run by the installer at its end
-#include <windows.h>
-
 #include <string.h>
+#include <windows.h>
 
 namespace {
 

@@ -1,6 +1,4 @@
 // build -> list -> verify -> extract through the tool's own functions.
-#include "tools/lume/commands/build.h"
-
 #include <fmt/core.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -10,6 +8,7 @@
 #include "tests/host/lume_test_files.h"
 #include "tools/lume/archive/installer_reader.h"
 #include "tools/lume/cli/error.h"
+#include "tools/lume/commands/build.h"
 #include "tools/lume/commands/inspect.h"
 
 using namespace lume;
@@ -31,8 +30,7 @@ class Build : public testing::Test {
   }
 
   void project(const std::string& extra = "") {
-    write_file(folder_ / "lume.toml",
-               "title = \"T\"\nfolder = \"F\"\nsource = \"src\"\n" + extra);
+    write_file(folder_ / "lume.toml", "title = \"T\"\nfolder = \"F\"\nsource = \"src\"\n" + extra);
   }
 
   // The message the build fails with; also checks it left nothing behind.
@@ -98,7 +96,7 @@ arguments = "/x"
   std::vector<std::string> names;
   for (const PayloadFileEntry& f : in.files) names.push_back(f.name);
   EXPECT_EQ(names, (std::vector<std::string>{"Caf\xE9\\na\xEFve \x80.txt", "bin\\app.exe",
-                                              "bin\\data\\empty.dat", "readme.txt", "z-empty"}));
+                                             "bin\\data\\empty.dat", "readme.txt", "z-empty"}));
   std::string listing = list_text(in, 1252);
   EXPECT_NE(listing.find("Caf\xC3\xA9\\na\xC3\xAFve \xE2\x82\xAC.txt"), std::string::npos);
   EXPECT_NE(listing.find("[arguments: /x]"), std::string::npos);
@@ -112,7 +110,8 @@ arguments = "/x"
   for (const PayloadFileEntry& f : in.files) {
     std::string relative = f.name;
     std::replace(relative.begin(), relative.end(), '\\', '/');
-    fs::path path = out / (relative[0] == 'C' ? "Caf\xC3\xA9/na\xC3\xAFve \xE2\x82\xAC.txt" : relative);
+    fs::path path =
+        out / (relative[0] == 'C' ? "Caf\xC3\xA9/na\xC3\xAFve \xE2\x82\xAC.txt" : relative);
     FileTimes times = host::read_file_times(path);
     EXPECT_EQ(times.last_write, f.times.last_write) << relative;
     EXPECT_EQ(times.last_access, f.times.last_access) << relative;
@@ -152,7 +151,8 @@ TEST_F(Build, RefusesBadInputWithAMessageAndNoOutput) {
 
   std::string seventeen;
   for (int k = 0; k < 17; ++k)
-    seventeen += "[[start_menu]]\nname = \"" + std::string(1, char('a' + k)) + ".lnk\"\ntarget = \"ok.txt\"\n";
+    seventeen += "[[start_menu]]\nname = \"" + std::string(1, char('a' + k)) +
+                 ".lnk\"\ntarget = \"ok.txt\"\n";
   project(seventeen);
   EXPECT_NE(refusal().find("start_menu lists 17 shortcuts"), std::string::npos);
   project("[[desktop]]\nname = \"\"\ntarget = \"ok.txt\"\n");
@@ -175,7 +175,8 @@ TEST_F(Build, RefusesBadInputWithAMessageAndNoOutput) {
 
   request_.stub = folder_ / "nothing.exe";
   EXPECT_NE(refusal().find("nothing.exe: cannot open the stub"), std::string::npos);
-  build_installer({request_.project_file, folder_ / "built.exe", folder_ / "stub.exe", 1}, console_);
+  build_installer({request_.project_file, folder_ / "built.exe", folder_ / "stub.exe", 1},
+                  console_);
   request_.stub = folder_ / "built.exe";
   EXPECT_NE(refusal().find("built.exe: keys missing or already overwritten"), std::string::npos);
 }

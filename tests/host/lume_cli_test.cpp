@@ -27,8 +27,8 @@ class Cli : public testing::Test {
 
   // Runs lume (or another copy of it) with arguments in the scratch folder.
   Outcome run(const std::string& arguments, const fs::path& tool = LUME_TOOL) {
-    std::string command = fmt::format("cd '{}' && '{}' {} >out.txt 2>err.txt", folder_.path().string(),
-                                      tool.string(), arguments);
+    std::string command = fmt::format("cd '{}' && '{}' {} >out.txt 2>err.txt",
+                                      folder_.path().string(), tool.string(), arguments);
     int status = std::system(command.c_str());
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(folder_ / "out.txt"),
             read_file(folder_ / "err.txt")};
@@ -45,7 +45,8 @@ TEST_F(Cli, ShowsItsVersionAndWhereItFindsStubs) {
   EXPECT_NE(version.out.find("lume 0."), std::string::npos) << version.out;
   Outcome help = run("help");
   EXPECT_EQ(help.status, 0);
-  for (const char* word : {"build", "list", "verify", "extract", "'stubs' beside the lume executable"})
+  for (const char* word :
+       {"build", "list", "verify", "extract", "'stubs' beside the lume executable"})
     EXPECT_NE(help.out.find(word), std::string::npos) << word;
 }
 
@@ -104,6 +105,7 @@ TEST_F(Cli, VerifyExitsWithOneWhenAFileDoesNotCheck) {
   EXPECT_NE(fault.err.find("lume: setup.exe: a.txt: check value"), std::string::npos) << fault.err;
   Outcome json = run("list --json setup.exe");
   EXPECT_EQ(json.status, 0);
-  EXPECT_NE(json.out.find("\"files\": [\n    {\"name\": \"a.txt\", \"size\": 13"), std::string::npos)
+  EXPECT_NE(json.out.find("\"files\": [\n    {\"name\": \"a.txt\", \"size\": 13"),
+            std::string::npos)
       << json.out;
 }

@@ -1,6 +1,6 @@
-#include "tools/lume/project/exclude_pattern.h"
-
 #include <gtest/gtest.h>
+
+#include "tools/lume/project/exclude_pattern.h"
 
 using lume::ExcludePatterns;
 using lume::glob_matches;

@@ -1,6 +1,6 @@
-#include "tools/lume/archive/file_time.h"
-
 #include <gtest/gtest.h>
+
+#include "tools/lume/archive/file_time.h"
 
 using namespace lume;
 

@@ -1,9 +1,8 @@
-#include "tools/lume/archive/installer_reader.h"
-
 #include <gtest/gtest.h>
 
 #include "tests/host/lume_test_files.h"
 #include "tests/support/payload_bytes.h"
+#include "tools/lume/archive/installer_reader.h"
 #include "tools/lume/cli/error.h"
 #include "tools/lume/stub/stub_patcher.h"
 
@@ -54,8 +53,10 @@ TEST(InstallerReader, ReadsSlotsDirectoryAndStream) {
 }
 
 TEST(InstallerReader, RefusesWhatIsNoSoundInstaller) {
-  EXPECT_NE(refusal(lume_test::fake_stub()).find("setup.exe: an unconfigured stub"), std::string::npos);
-  EXPECT_NE(refusal(std::vector<uint8_t>(5000, 'x')).find("not a Lume installer"), std::string::npos);
+  EXPECT_NE(refusal(lume_test::fake_stub()).find("setup.exe: an unconfigured stub"),
+            std::string::npos);
+  EXPECT_NE(refusal(std::vector<uint8_t>(5000, 'x')).find("not a Lume installer"),
+            std::string::npos);
 
   std::vector<uint8_t> cut = installer({{"a.txt", 3}});
   cut.resize(cut.size() - 2);
@@ -63,8 +64,9 @@ TEST(InstallerReader, RefusesWhatIsNoSoundInstaller) {
   cut.resize(lume_test::fake_stub().size() + 5);
   EXPECT_NE(refusal(cut).find("lies outside the file"), std::string::npos);
 
-  EXPECT_NE(refusal(installer({{"..\\evil.txt", 1}}, "x")).find("a file name the installer refuses"),
-            std::string::npos);
+  EXPECT_NE(
+      refusal(installer({{"..\\evil.txt", 1}}, "x")).find("a file name the installer refuses"),
+      std::string::npos);
   EXPECT_NE(refusal(installer({{"C:\\evil.txt", 1}}, "x")).find("refuses"), std::string::npos);
   std::vector<uint8_t> wrong_total = installer({{"a.txt", 3}});
   wrong_total[lume_test::fake_stub().size() + 4] = 4;

@@ -1,8 +1,7 @@
-#include "tools/lume/project/payload_names.h"
-
 #include <gtest/gtest.h>
 
 #include "tools/lume/cli/error.h"
+#include "tools/lume/project/payload_names.h"
 
 using lume::payload_name;
 using lume::refuse_case_collisions;

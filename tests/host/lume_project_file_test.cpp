@@ -1,9 +1,8 @@
-#include "tools/lume/project/project_file.h"
-
 #include <gtest/gtest.h>
 
 #include "tests/host/lume_test_files.h"
 #include "tools/lume/cli/error.h"
+#include "tools/lume/project/project_file.h"
 
 using lume::Project;
 using lume::read_project;
@@ -85,9 +84,11 @@ TEST_F(ProjectFile, RefusesAMissingOrMalformedFile) {
 }
 
 TEST_F(ProjectFile, RefusesUnknownAndMistypedKeys) {
-  EXPECT_NE(refusal(std::string(kMinimal) + "titel = \"x\"\n").find("lume.toml:4: unknown key 'titel'"),
-            std::string::npos);
-  EXPECT_NE(refusal(std::string(kMinimal) + "[[desktop]]\nname = \"a.lnk\"\ntarget = \"a\"\nargs = \"\"\n")
+  EXPECT_NE(
+      refusal(std::string(kMinimal) + "titel = \"x\"\n").find("lume.toml:4: unknown key 'titel'"),
+      std::string::npos);
+  EXPECT_NE(refusal(std::string(kMinimal) +
+                    "[[desktop]]\nname = \"a.lnk\"\ntarget = \"a\"\nargs = \"\"\n")
                 .find("unknown key 'args' in a [[desktop]] table"),
             std::string::npos);
   EXPECT_NE(refusal("title = 5\nfolder = \"F\"\nsource = \"s\"\n").find("'title' must be a text"),

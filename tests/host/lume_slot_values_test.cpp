@@ -1,8 +1,7 @@
-#include "tools/lume/stub/slot_values.h"
-
 #include <gtest/gtest.h>
 
 #include "tools/lume/cli/error.h"
+#include "tools/lume/stub/slot_values.h"
 
 using namespace lume;
 
@@ -17,9 +16,9 @@ Project project() {
   return p;
 }
 
-ShortcutSpec shortcut(const std::string& name, const std::string& target,
-                      std::optional<std::string> arguments = std::nullopt) {
-  ShortcutSpec s;
+ProjectShortcut shortcut(const std::string& name, const std::string& target,
+                         std::optional<std::string> arguments = std::nullopt) {
+  ProjectShortcut s;
   s.link_name = name;
   s.target = target;
   s.has_arguments = arguments.has_value();
@@ -65,8 +64,9 @@ TEST(SlotValues, FillsASlotToItsLastByteAndNoFurther) {
   p.title = std::string(287, 'T');
   EXPECT_EQ(refusal(p), "");
   p.title += 'T';
-  EXPECT_NE(refusal(p).find("title is 288 bytes long in code page 1252; its slot holds at most 287"),
-            std::string::npos);
+  EXPECT_NE(
+      refusal(p).find("title is 288 bytes long in code page 1252; its slot holds at most 287"),
+      std::string::npos);
   p = project();
   p.run_after_install = std::string(286, 'x') + "\xC3\xA9";  // 287 bytes in the code page
   EXPECT_EQ(refusal(p), "");
@@ -86,30 +86,36 @@ TEST(SlotValues, RefusesTitlesThatWouldMisnameTheRegistryKey) {
 }
 
 TEST(SlotValues, RefusesShortcutsTheInstallerWouldGetWrong) {
-  auto with = [](std::vector<ShortcutSpec> rows) {
+  auto with = [](std::vector<ProjectShortcut> rows) {
     Project p = project();
     p.desktop = std::move(rows);
     return refusal(p);
   };
-  std::vector<ShortcutSpec> seventeen(17, shortcut("A.lnk", "hello.exe"));
+  std::vector<ProjectShortcut> seventeen(17, shortcut("A.lnk", "hello.exe"));
   for (size_t k = 0; k < seventeen.size(); ++k) seventeen[k].link_name = std::to_string(k) + ".lnk";
   EXPECT_NE(with(seventeen).find("desktop lists 17 shortcuts; a table has 16 rows"),
             std::string::npos);
   seventeen.pop_back();
   EXPECT_EQ(with(seventeen), "");
 
-  EXPECT_NE(with({shortcut("", "hello.exe")}).find("lume.toml:7: a desktop shortcut with an empty name"),
-            std::string::npos);
+  EXPECT_NE(
+      with({shortcut("", "hello.exe")}).find("lume.toml:7: a desktop shortcut with an empty name"),
+      std::string::npos);
   EXPECT_NE(with({shortcut("A", "hello.exe")}).find("must end in \".lnk\""), std::string::npos);
   EXPECT_NE(with({shortcut("Sub\\A.lnk", "hello.exe")}).find("single name"), std::string::npos);
-  EXPECT_NE(with({shortcut("A.lnk", "hello.exe"), shortcut("a.LNK", "hello.exe")}).find("two shortcuts"),
+  EXPECT_NE(
+      with({shortcut("A.lnk", "hello.exe"), shortcut("a.LNK", "hello.exe")}).find("two shortcuts"),
+      std::string::npos);
+  EXPECT_NE(
+      with({shortcut("A.lnk", "docs/readme.txt", "/x")}).find("arguments need a target ending in"),
+      std::string::npos);
+  EXPECT_NE(with({shortcut("A.lnk", "my.exe tools/x.exe")}).find("cut it short"),
             std::string::npos);
-  EXPECT_NE(with({shortcut("A.lnk", "docs/readme.txt", "/x")}).find("arguments need a target ending in"),
+  EXPECT_NE(with({shortcut("A.lnk", "../outside.exe")}).find("not a usable name"),
             std::string::npos);
-  EXPECT_NE(with({shortcut("A.lnk", "my.exe tools/x.exe")}).find("cut it short"), std::string::npos);
-  EXPECT_NE(with({shortcut("A.lnk", "../outside.exe")}).find("not a usable name"), std::string::npos);
-  EXPECT_NE(with({shortcut("A.lnk", "hello.exe", std::string(250, 'x'))}).find("slot holds at most 259"),
-            std::string::npos);
+  EXPECT_NE(
+      with({shortcut("A.lnk", "hello.exe", std::string(250, 'x'))}).find("slot holds at most 259"),
+      std::string::npos);
 }
 
 TEST(SlotValues, WarnsOfTargetsThePayloadDoesNotHold) {

@@ -1,5 +1,3 @@
-#include "tools/lume/project/source_tree.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -7,6 +5,7 @@
 
 #include "tests/host/lume_test_files.h"
 #include "tools/lume/cli/error.h"
+#include "tools/lume/project/source_tree.h"
 
 using namespace lume;
 namespace fs = std::filesystem;
@@ -36,7 +35,8 @@ TEST(SourceTree, WalksInByteOrderAndLeavesOutWhatIsExcluded) {
   for (const char* name : {"b.txt", "a/z.txt", "a/b/c.txt", "B.txt", "a.txt", "a/b.pdb", "skip/x"})
     write_file(folder / name, name);
   SourceTree tree = walk_source(folder.path(), ExcludePatterns({"*.pdb", "/skip"}));
-  EXPECT_EQ(names(tree), (std::vector<std::string>{"B.txt", "a/b/c.txt", "a/z.txt", "a.txt", "b.txt"}));
+  EXPECT_EQ(names(tree),
+            (std::vector<std::string>{"B.txt", "a/b/c.txt", "a/z.txt", "a.txt", "b.txt"}));
   EXPECT_EQ(tree.files[1].size, 9u);
   EXPECT_EQ(tree.files[1].path, folder / "a/b/c.txt");
   EXPECT_TRUE(tree.empty_folders.empty());  // an excluded folder is not an empty one
@@ -64,13 +64,15 @@ TEST(SourceTree, FollowsLinksToFilesOnly) {
   EXPECT_EQ(tree.files[1].size, 4u);
 
   fs::create_directory_symlink(folder / "outside", folder / "src/folder-link");
-  EXPECT_NE(refusal(folder / "src").find("folder-link: a symbolic link to a folder"), std::string::npos);
+  EXPECT_NE(refusal(folder / "src").find("folder-link: a symbolic link to a folder"),
+            std::string::npos);
   fs::remove(folder / "src/folder-link");
   fs::create_symlink(folder / "nowhere", folder / "src/dangling");
   EXPECT_NE(refusal(folder / "src").find("dangling: a symbolic link that leads nowhere"),
             std::string::npos);
   fs::remove(folder / "src/dangling");
   mkfifo((folder / "src/pipe").c_str(), 0600);
-  EXPECT_NE(refusal(folder / "src").find("pipe: neither a regular file nor a folder"), std::string::npos);
+  EXPECT_NE(refusal(folder / "src").find("pipe: neither a regular file nor a folder"),
+            std::string::npos);
   EXPECT_NE(refusal(folder / "none").find("none: no such source folder"), std::string::npos);
 }

@@ -1,10 +1,9 @@
-#include "tools/lume/archive/stream_cutter.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "tests/support/payload_bytes.h"
+#include "tools/lume/archive/stream_cutter.h"
 
 using lume::PayloadFileEntry;
 using lume::StreamCutter;
@@ -25,11 +24,12 @@ std::vector<std::string> cut(const std::vector<PayloadFileEntry>& files, const s
                              size_t chunk, size_t* done = nullptr) {
   std::vector<std::string> closed;
   std::string current;
-  StreamCutter cutter(files, {[&](const PayloadFileEntry&) { current.clear(); },
-                              [&](std::span<const uint8_t> b) { current.append(b.begin(), b.end()); },
-                              [&](const PayloadFileEntry& f, uint32_t check) {
-                                closed.push_back(f.name + (check == f.check ? "=" : "!") + current);
-                              }});
+  StreamCutter cutter(files,
+                      {[&](const PayloadFileEntry&) { current.clear(); },
+                       [&](std::span<const uint8_t> b) { current.append(b.begin(), b.end()); },
+                       [&](const PayloadFileEntry& f, uint32_t check) {
+                         closed.push_back(f.name + (check == f.check ? "=" : "!") + current);
+                       }});
   for (size_t at = 0; at < stream.size(); at += chunk) {
     std::string piece = stream.substr(at, chunk);
     cutter.take({reinterpret_cast<const uint8_t*>(piece.data()), piece.size()});
@@ -47,7 +47,8 @@ const std::vector<PayloadFileEntry> kFiles = {entry("empty1", ""), entry("a", "a
 
 TEST(StreamCutter, CutsChunksThatIgnoreFileBoundaries) {
   std::vector<std::string> expected = {"empty1=", "a=abc", "empty2=", "b=defgh", "empty3="};
-  for (size_t chunk : {1, 2, 3, 4, 8, 100}) EXPECT_EQ(cut(kFiles, "abcdefgh", chunk), expected) << chunk;
+  for (size_t chunk : {1, 2, 3, 4, 8, 100})
+    EXPECT_EQ(cut(kFiles, "abcdefgh", chunk), expected) << chunk;
 }
 
 TEST(StreamCutter, FlagsContentsThatDoNotCheck) {

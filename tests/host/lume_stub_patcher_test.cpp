@@ -1,5 +1,3 @@
-#include "tools/lume/stub/stub_patcher.h"
-
 #include <fmt/core.h>
 #include <gtest/gtest.h>
 
@@ -8,6 +6,7 @@
 #include "installer/config_block.h"
 #include "tests/host/lume_test_files.h"
 #include "tools/lume/cli/error.h"
+#include "tools/lume/stub/stub_patcher.h"
 
 using namespace lume;
 
@@ -66,7 +65,8 @@ TEST(StubPatcher, WritesValuesOverTheSlotsBeginnings) {
     EXPECT_EQ(b.StartMenuShortcuts[row].FileField[0], 0) << row;
     EXPECT_EQ(b.StartMenuShortcuts[row].LinkName[1], '$') << row;
   }
-  for (int row = 1; row < kDesktopKeyedRows; ++row) EXPECT_EQ(b.DesktopShortcuts[row].LinkName[0], 0);
+  for (int row = 1; row < kDesktopKeyedRows; ++row)
+    EXPECT_EQ(b.DesktopShortcuts[row].LinkName[0], 0);
   // Nothing outside the block changed.
   std::vector<uint8_t> fresh = lume_test::fake_stub();
   size_t block = lume_test::fake_stub_block_offset();
@@ -107,5 +107,6 @@ TEST(StubPatcher, RefusesAStubWhoseKeysAreMissingOrOverwritten) {
   std::vector<uint8_t> twice = stub;
   twice.insert(twice.end(), stub.begin(), stub.end());
   EXPECT_NE(refusal(twice).find("more than one configuration block"), std::string::npos);
-  EXPECT_NE(refusal(std::vector<uint8_t>(4096, 'x')).find("no PayloadOffset key"), std::string::npos);
+  EXPECT_NE(refusal(std::vector<uint8_t>(4096, 'x')).find("no PayloadOffset key"),
+            std::string::npos);
 }

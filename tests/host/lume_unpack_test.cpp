@@ -26,7 +26,9 @@ class Unpack : public testing::Test {
     bytes_ = lume_test::read_bytes(folder_ / "setup.exe");
   }
 
-  Installer installer(std::vector<uint8_t> bytes) { return parse_installer(std::move(bytes), "setup.exe"); }
+  Installer installer(std::vector<uint8_t> bytes) {
+    return parse_installer(std::move(bytes), "setup.exe");
+  }
 
   // The installer with the second half of its stream gone.
   std::vector<uint8_t> cut_short() {

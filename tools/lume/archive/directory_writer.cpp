@@ -44,15 +44,15 @@ std::vector<uint8_t> header_and_directory(const std::vector<PayloadFileEntry>& e
     total += e.size;
   }
   if (total > UINT32_MAX)
-    throw Error(fmt::format("the files add up to {} bytes; an installer holds less than 4 GiB",
-                            total));
+    throw Error(
+        fmt::format("the files add up to {} bytes; an installer holds less than 4 GiB", total));
   // The installer's own test, so that nothing it would refuse leaves here.
   DirectoryProblem problem =
       check_directory(directory.data(), uint32_t(directory.size()), uint32_t(entries.size()),
                       uint32_t(total), kAssumedFolderLength);
   if (problem != directory_ok)
-    throw Error(fmt::format("the payload directory would be refused: {}",
-                            directory_problem_text(problem)));
+    throw Error(
+        fmt::format("the payload directory would be refused: {}", directory_problem_text(problem)));
 
   std::vector<uint8_t> out;
   out.reserve(kPayloadHeaderSize + directory.size());

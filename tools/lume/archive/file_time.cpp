@@ -59,8 +59,7 @@ CivilTime civil_from_ticks(uint64_t ticks) {
 
 uint64_t filetime_from_unix(UnixTime time) {
   if (time.seconds < -kSecondsFrom1601To1970) return 0;
-  return uint64_t(time.seconds + kSecondsFrom1601To1970) * kTicksPerSecond +
-         time.nanoseconds / 100;
+  return uint64_t(time.seconds + kSecondsFrom1601To1970) * kTicksPerSecond + time.nanoseconds / 100;
 }
 
 UnixTime unix_from_filetime(uint64_t ticks) {

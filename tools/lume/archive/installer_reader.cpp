@@ -47,9 +47,11 @@ std::optional<uint64_t> written_offset(std::span<const uint8_t> bytes, size_t bl
 
 SlotTexts read_slots(std::span<const uint8_t> bytes, size_t block) {
   SlotTexts t;
-  t.payload_offset = slot_text(bytes, block + offsetof(ConfigBlock, PayloadOffset), kPayloadOffsetWidth);
+  t.payload_offset =
+      slot_text(bytes, block + offsetof(ConfigBlock, PayloadOffset), kPayloadOffsetWidth);
   t.values.app_title = slot_text(bytes, block + offsetof(ConfigBlock, AppTitle), kTextSlotWidth);
-  t.values.folder_name = slot_text(bytes, block + offsetof(ConfigBlock, FolderName), kTextSlotWidth);
+  t.values.folder_name =
+      slot_text(bytes, block + offsetof(ConfigBlock, FolderName), kTextSlotWidth);
   t.values.group_name = slot_text(bytes, block + offsetof(ConfigBlock, GroupName), kTextSlotWidth);
   t.values.run_after_install =
       slot_text(bytes, block + offsetof(ConfigBlock, RunAfterInstall), kTextSlotWidth);
@@ -57,8 +59,9 @@ SlotTexts read_slots(std::span<const uint8_t> bytes, size_t block) {
     std::vector<ShortcutRowValue> rows;
     for (int row = 0; row < kShortcutRows; ++row) {
       size_t at = block + offset + size_t(row) * sizeof(ShortcutRow);
-      ShortcutRowValue value{slot_text(bytes, at + offsetof(ShortcutRow, LinkName), kShortcutFieldWidth),
-                             slot_text(bytes, at + offsetof(ShortcutRow, FileField), kShortcutFieldWidth)};
+      ShortcutRowValue value{
+          slot_text(bytes, at + offsetof(ShortcutRow, LinkName), kShortcutFieldWidth),
+          slot_text(bytes, at + offsetof(ShortcutRow, FileField), kShortcutFieldWidth)};
       if (value.link_name.empty()) break;
       rows.push_back(std::move(value));
     }
@@ -133,12 +136,13 @@ Installer parse_installer(std::vector<uint8_t> bytes, const fs::path& file) {
                                  *offset + kPayloadHeaderSize);
       continue;
     }
-    std::span<const uint8_t> directory = all.subspan(*offset + kPayloadHeaderSize, h.directory_size);
+    std::span<const uint8_t> directory =
+        all.subspan(*offset + kPayloadHeaderSize, h.directory_size);
     DirectoryProblem problem =
         check_directory(directory.data(), h.directory_size, h.file_count, h.total_size, 0);
     if (problem != directory_ok) {
-      last_problem = fmt::format("the payload directory is refused: {}",
-                                 directory_problem_text(problem));
+      last_problem =
+          fmt::format("the payload directory is refused: {}", directory_problem_text(problem));
       continue;
     }
     in.block_offset = block;
@@ -148,10 +152,12 @@ Installer parse_installer(std::vector<uint8_t> bytes, const fs::path& file) {
     in.files = read_directory(directory, h.file_count);
     return in;
   }
-  if (last_problem) throw Error(fmt::format("{}: not a sound Lume installer: {}", name, *last_problem));
+  if (last_problem)
+    throw Error(fmt::format("{}: not a sound Lume installer: {}", name, *last_problem));
   const std::string_view unconfigured(kOffsetKey.data(), kOffsetKey.size() + 1);
   if (std::search(begin, end, unconfigured.begin(), unconfigured.end()) != end)
-    throw Error(fmt::format("{}: an unconfigured stub; 'lume build' makes an installer of it", name));
+    throw Error(
+        fmt::format("{}: an unconfigured stub; 'lume build' makes an installer of it", name));
   throw Error(fmt::format("{}: not a Lume installer (no configuration block found)", name));
 }
 

@@ -40,9 +40,9 @@ class StreamCutter {
 
   const std::vector<PayloadFileEntry>& files_;
   Handlers handlers_;
-  size_t next_ = 0;       // index of the next file to open
-  bool open_ = false;     // files_[next_] is open
-  uint64_t left_ = 0;     // bytes still due to the open file
+  size_t next_ = 0;    // index of the next file to open
+  bool open_ = false;  // files_[next_] is open
+  uint64_t left_ = 0;  // bytes still due to the open file
   uint32_t check_ = 0;
   uint64_t produced_ = 0;
   uint64_t excess_ = 0;

@@ -14,7 +14,8 @@ constexpr int kBarWidth = 24;
 
 std::string duration(double seconds) {
   auto whole = uint64_t(seconds + 0.5);
-  if (whole >= 3600) return fmt::format("{}:{:02}:{:02}", whole / 3600, whole / 60 % 60, whole % 60);
+  if (whole >= 3600)
+    return fmt::format("{}:{:02}:{:02}", whole / 3600, whole / 60 % 60, whole % 60);
   return fmt::format("{}:{:02}", whole / 60, whole % 60);
 }
 
@@ -28,7 +29,10 @@ std::string byte_count(uint64_t bytes) {
 }
 
 Progress::Progress(ProgressStyle style, std::string action, uint64_t total, std::FILE* out)
-    : style_(style), action_(std::move(action)), total_(total), out_(out),
+    : style_(style),
+      action_(std::move(action)),
+      total_(total),
+      out_(out),
       start_(std::chrono::steady_clock::now()) {}
 
 // Work that ended early (an error on its way to main) leaves no closing
@@ -88,9 +92,12 @@ void Progress::finish() {
 }
 
 Console::Console(bool quiet, std::FILE* err, std::FILE* out)
-    : quiet_(quiet), err_(err), out_(out),
-      style_(quiet ? ProgressStyle::none
-                   : host::is_terminal(err) ? ProgressStyle::bar : ProgressStyle::lines) {}
+    : quiet_(quiet),
+      err_(err),
+      out_(out),
+      style_(quiet                    ? ProgressStyle::none
+             : host::is_terminal(err) ? ProgressStyle::bar
+                                      : ProgressStyle::lines) {}
 
 void Console::warn(const std::string& message) {
   warnings_.push_back(message);

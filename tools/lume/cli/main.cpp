@@ -9,8 +9,9 @@
 #include "tools/lume/cli/tool_commands.h"
 
 int main(int argc, char** argv) {
-  CLI::App app{"lume: builds self-extracting Windows installers, and lists, verifies and "
-               "extracts them"};
+  CLI::App app{
+      "lume: builds self-extracting Windows installers, and lists, verifies and "
+      "extracts them"};
   app.require_subcommand(0, 1);
   app.set_version_flag("--version", std::string("lume ") + LUME_VERSION);
   app.footer(lume::stub_location_rule());

@@ -25,9 +25,10 @@ std::vector<fs::path> stub_candidates(const fs::path& executable, Arch arch) {
 fs::path find_stub(Arch arch) {
   fs::path self = host::own_executable();
   if (self.empty())
-    throw Error(fmt::format("cannot tell where lume itself lies, so its {} stub is not found; "
-                            "give one with --stub PATH",
-                            arch_name(arch)));
+    throw Error(
+        fmt::format("cannot tell where lume itself lies, so its {} stub is not found; "
+                    "give one with --stub PATH",
+                    arch_name(arch)));
   std::vector<fs::path> candidates = stub_candidates(self, arch);
   std::string looked;
   for (const fs::path& candidate : candidates) {

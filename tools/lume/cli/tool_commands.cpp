@@ -61,8 +61,9 @@ int report(const std::vector<std::string>& problems, const std::string& file, Co
 }
 
 void add_code_page_option(CLI::App* command, InspectOptions& o) {
-  command->add_option("--code-page", o.code_page,
-                      "Windows code page of the installer's texts (default 1252)")
+  command
+      ->add_option("--code-page", o.code_page,
+                   "Windows code page of the installer's texts (default 1252)")
       ->check(CLI::Range(1, 65535));
 }
 
@@ -74,12 +75,14 @@ void add_tool_commands(CLI::App& app, int& exit_code) {
   build->add_option("project", build_options->project, "Project file (default lume.toml)");
   build->add_option("-o,--output", build_options->output,
                     "Installer to write (default <folder>Setup.exe here)");
-  build->add_option("--arch", build_options->arch,
-                    "x86: the PE32 product (default); x64: PE32+, for tests under wine64")
+  build
+      ->add_option("--arch", build_options->arch,
+                   "x86: the PE32 product (default); x64: PE32+, for tests under wine64")
       ->check(CLI::IsMember({"x86", "x64"}));
-  build->add_option("--level", build_options->level,
-                    fmt::format("Compression level, {} (fastest) to {} (default {})",
-                                codec::kFastestLevel, codec::kMaxLevel, codec::kDefaultLevel))
+  build
+      ->add_option("--level", build_options->level,
+                   fmt::format("Compression level, {} (fastest) to {} (default {})",
+                               codec::kFastestLevel, codec::kMaxLevel, codec::kDefaultLevel))
       ->check(CLI::Range(codec::kFastestLevel, codec::kMaxLevel));
   build->add_option("--stub", build_options->stub, "Stub to use instead of the one found");
   build->add_flag("-q,--quiet", build_options->quiet, "No progress and no summary");

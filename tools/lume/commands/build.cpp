@@ -27,7 +27,8 @@ namespace {
 
 std::vector<uint8_t> read_stub(const fs::path& stub) {
   std::ifstream in(stub, std::ios::binary);
-  if (!in) throw Error(fmt::format("{}: cannot open the stub: {}", stub.string(), std::strerror(errno)));
+  if (!in)
+    throw Error(fmt::format("{}: cannot open the stub: {}", stub.string(), std::strerror(errno)));
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
@@ -57,7 +58,8 @@ void leave_out_output(SourceTree& tree, const fs::path& output, Console& console
   std::erase_if(tree.files, [&](const SourceFile& file) {
     std::error_code ignored;
     if (fs::weakly_canonical(file.path, ignored) != target) return false;
-    console.warn(fmt::format("{}: left out; it is the installer being written", file.path.string()));
+    console.warn(
+        fmt::format("{}: left out; it is the installer being written", file.path.string()));
     return true;
   });
 }
@@ -66,8 +68,9 @@ PayloadPlan plan_payload(const Project& project, const fs::path& output, Console
   SourceTree tree = walk_source(project.source, ExcludePatterns(project.exclude));
   leave_out_output(tree, output, console);
   for (const std::string& folder : tree.empty_folders)
-    console.warn(fmt::format("{}: an empty folder; the installer carries files only, so it is left out",
-                             (project.source / folder).string()));
+    console.warn(
+        fmt::format("{}: an empty folder; the installer carries files only, so it is left out",
+                    (project.source / folder).string()));
   if (tree.files.empty())
     throw Error(fmt::format("{}: the source folder holds no files{}", project.source.string(),
                             project.exclude.empty() ? "" : " that are not excluded"));
@@ -75,27 +78,30 @@ PayloadPlan plan_payload(const Project& project, const fs::path& output, Console
   PayloadPlan plan;
   for (const SourceFile& file : tree.files) {
     plan.relative_names.push_back(file.relative);
-    plan.payload_names.push_back(payload_name(file.relative, project.code_page, file.path.string()));
+    plan.payload_names.push_back(
+        payload_name(file.relative, project.code_page, file.path.string()));
     plan.total_size += file.size;
   }
   refuse_case_collisions(plan.relative_names);
   refuse_installer_own_names(plan.relative_names, project.source);
   if (plan.total_size > codec::kMaxInputSize)
-    throw Error(fmt::format("{}: the files add up to {} bytes; an installer holds less than 4 GiB "
-                            "(at most {} bytes)",
-                            project.source.string(), plan.total_size, codec::kMaxInputSize));
+    throw Error(
+        fmt::format("{}: the files add up to {} bytes; an installer holds less than 4 GiB "
+                    "(at most {} bytes)",
+                    project.source.string(), plan.total_size, codec::kMaxInputSize));
   uint64_t directory = directory_size_of(plan.payload_names);
   if (directory > kDirectoryBufferSize)
-    throw Error(fmt::format("{}: the directory of these {} files takes {} bytes; the installer "
-                            "holds at most {}",
-                            project.source.string(), tree.files.size(), directory,
-                            unsigned(kDirectoryBufferSize)));
+    throw Error(fmt::format(
+        "{}: the directory of these {} files takes {} bytes; the installer "
+        "holds at most {}",
+        project.source.string(), tree.files.size(), directory, unsigned(kDirectoryBufferSize)));
   plan.files = std::move(tree.files);
   return plan;
 }
 
 // Every file's contents back to back, with their directory entries.
-std::vector<uint8_t> read_contents(const PayloadPlan& plan, std::vector<PayloadFileEntry>& entries) {
+std::vector<uint8_t> read_contents(const PayloadPlan& plan,
+                                   std::vector<PayloadFileEntry>& entries) {
   build_crc_table();
   std::vector<uint8_t> contents;
   contents.reserve(size_t(plan.total_size));
@@ -126,8 +132,8 @@ fs::path default_output(const Project& project) {
 BuildResult build_installer(const BuildRequest& request, Console& console) {
   Project project = read_project(request.project_file);
   if (!host::code_page_known(project.code_page))
-    throw Error(fmt::format("{}: code page {} is not known on this system",
-                            project.file.string(), project.code_page));
+    throw Error(fmt::format("{}: code page {} is not known on this system", project.file.string(),
+                            project.code_page));
   fs::path output = request.output.empty() ? default_output(project) : request.output;
   PayloadPlan plan = plan_payload(project, output, console);
 

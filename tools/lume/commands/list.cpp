@@ -20,14 +20,15 @@ std::vector<ShownRow> shown_rows(const std::vector<ShortcutRowValue>& rows, int 
     SplitField field = split_file_field(row.file_field);
     std::optional<std::string> arguments;
     if (field.arguments) arguments = shown_text(*field.arguments, code_page);
-    out.push_back({shown_text(row.link_name, code_page), shown_text(field.target, code_page),
-                   arguments});
+    out.push_back(
+        {shown_text(row.link_name, code_page), shown_text(field.target, code_page), arguments});
   }
   return out;
 }
 
 std::string table_text(const char* name, const std::vector<ShownRow>& rows) {
-  std::string out = rows.empty() ? fmt::format("  {:<19}(none)\n", name) : fmt::format("  {}\n", name);
+  std::string out =
+      rows.empty() ? fmt::format("  {:<19}(none)\n", name) : fmt::format("  {}\n", name);
   for (size_t k = 0; k < rows.size(); ++k) {
     out += fmt::format("    {:02}  {}  ->  {}", k, rows[k].link_name, rows[k].target);
     if (rows[k].arguments) out += fmt::format("  [arguments: {}]", *rows[k].arguments);
@@ -88,7 +89,8 @@ std::string list_json(const Installer& in, int code_page) {
   out += fmt::format("  \"run_after_install\": {},\n", str(v.run_after_install));
   out += fmt::format("  \"start_menu_shortcuts\": {},\n",
                      table_json(shown_rows(v.start_menu, code_page)));
-  out += fmt::format("  \"desktop_shortcuts\": {},\n", table_json(shown_rows(v.desktop, code_page)));
+  out +=
+      fmt::format("  \"desktop_shortcuts\": {},\n", table_json(shown_rows(v.desktop, code_page)));
   out += fmt::format("  \"file_count\": {},\n  \"total_size\": {},\n", in.header.file_count,
                      in.header.total_size);
   out += fmt::format("  \"directory_size\": {},\n  \"stream_size\": {},\n",

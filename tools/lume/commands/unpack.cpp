@@ -23,18 +23,18 @@ namespace {
 std::vector<std::string> decode_payload(const Installer& in, StreamCutter& cutter,
                                         const char* action, int code_page, Console& console) {
   Progress progress(console.progress_style(), action, in.header.total_size);
-  bool stream_ok = codec::decode(in.stream(), in.header.total_size,
-                                 [&](std::span<const uint8_t> chunk) {
-                                   cutter.take(chunk);
-                                   progress.update(cutter.produced());
-                                 });
+  bool stream_ok =
+      codec::decode(in.stream(), in.header.total_size, [&](std::span<const uint8_t> chunk) {
+        cutter.take(chunk);
+        progress.update(cutter.produced());
+      });
   cutter.finish();
   progress.finish();
 
   std::vector<std::string> problems;
   if (!stream_ok)
-    problems.push_back(fmt::format("the compressed stream is damaged after {} decoded bytes",
-                                   cutter.produced()));
+    problems.push_back(
+        fmt::format("the compressed stream is damaged after {} decoded bytes", cutter.produced()));
   if (cutter.produced() < in.header.total_size)
     problems.push_back(fmt::format("the stream gives {} of the {} bytes the header names",
                                    cutter.produced(), in.header.total_size));
@@ -78,8 +78,8 @@ void prepare_path(const fs::path& root, const fs::path& file) {
     std::error_code ec;
     fs::file_status status = fs::symlink_status(at, ec);
     if (fs::is_symlink(status))
-      throw Error(fmt::format("{}: a symbolic link stands here; extract does not follow it",
-                              at.string()));
+      throw Error(
+          fmt::format("{}: a symbolic link stands here; extract does not follow it", at.string()));
     bool last = std::next(it) == relative.end();
     if (last) {
       if (fs::is_directory(status))
@@ -130,7 +130,8 @@ class Extractor {
     const fs::path& path = paths_[current_];
     prepare_path(folder_, path);
     out_.open(path, std::ios::binary | std::ios::trunc);
-    if (!out_) throw Error(fmt::format("{}: cannot create: {}", path.string(), std::strerror(errno)));
+    if (!out_)
+      throw Error(fmt::format("{}: cannot create: {}", path.string(), std::strerror(errno)));
   }
 
   void write(std::span<const uint8_t> bytes) {
@@ -163,10 +164,11 @@ class Extractor {
 
 std::vector<std::string> verify_installer(const Installer& in, int code_page, Console& console) {
   std::vector<std::string> problems;
-  StreamCutter cutter(in.files, {nullptr, nullptr, [&](const PayloadFileEntry& file, uint32_t check) {
-                                   if (check != file.check)
-                                     problems.push_back(mismatch(file, check, code_page));
-                                 }});
+  StreamCutter cutter(in.files,
+                      {nullptr, nullptr, [&](const PayloadFileEntry& file, uint32_t check) {
+                         if (check != file.check)
+                           problems.push_back(mismatch(file, check, code_page));
+                       }});
   std::vector<std::string> shortfall = decode_payload(in, cutter, "verifying", code_page, console);
   problems.insert(problems.end(), shortfall.begin(), shortfall.end());
   return problems;

@@ -64,7 +64,11 @@ std::string unconvertible_character(std::string_view utf8, int code_page) {
 int32_t next_code_point(std::string_view s, size_t& pos) {
   auto byte = [&](size_t i) { return i < s.size() ? uint8_t(s[i]) : 0; };
   uint8_t lead = byte(pos);
-  int length = lead < 0x80 ? 1 : (lead >> 5) == 6 ? 2 : (lead >> 4) == 14 ? 3 : (lead >> 3) == 30 ? 4 : 0;
+  int length = lead < 0x80         ? 1
+               : (lead >> 5) == 6  ? 2
+               : (lead >> 4) == 14 ? 3
+               : (lead >> 3) == 30 ? 4
+                                   : 0;
   if (length == 0 || pos + length > s.size()) return -1;
   int32_t c = length == 1 ? lead : lead & (0x7F >> length);
   for (int i = 1; i < length; ++i) {
@@ -115,9 +119,10 @@ std::string payload_name(std::string_view relative_utf8, int code_page,
                               shown_name));
     std::string bytes = code_page_text(part, code_page, shown_name);
     if (bytes.find('\\') != std::string::npos)
-      throw Error(fmt::format("{}: in code page {} a character of this name holds the byte of "
-                              "'\\', which the installer would take as a folder separator",
-                              shown_name, code_page));
+      throw Error(
+          fmt::format("{}: in code page {} a character of this name holds the byte of "
+                      "'\\', which the installer would take as a folder separator",
+                      shown_name, code_page));
     name += bytes;
     if (slash == std::string_view::npos) break;
     name += '\\';
@@ -132,10 +137,10 @@ std::string payload_name(std::string_view relative_utf8, int code_page,
     throw Error(fmt::format("{}: a name the installer refuses: {}", shown_name,
                             name_problem_text(problem)));
   if (kAssumedFolderLength + name.size() > kPathCapacity - 1)
-    throw Error(fmt::format("{}: the name is {} bytes long; under an installation folder of {} "
-                            "characters its path would pass {}",
-                            shown_name, name.size(), kAssumedFolderLength,
-                            unsigned(kPathCapacity - 1)));
+    throw Error(
+        fmt::format("{}: the name is {} bytes long; under an installation folder of {} "
+                    "characters its path would pass {}",
+                    shown_name, name.size(), kAssumedFolderLength, unsigned(kPathCapacity - 1)));
   return name;
 }
 
@@ -148,22 +153,25 @@ void refuse_case_collisions(const std::vector<std::string>& utf8_names) {
       std::string folder = name.substr(0, slash);
       auto [it, added] = folders.emplace(fold_case(folder), folder);
       if (!added && it->second != folder)
-        throw Error(fmt::format("the folders '{}' and '{}' differ only in letter case; Windows "
-                                "would take them as one",
-                                it->second, folder));
+        throw Error(
+            fmt::format("the folders '{}' and '{}' differ only in letter case; Windows "
+                        "would take them as one",
+                        it->second, folder));
     }
     auto [it, added] = files.emplace(fold_case(name), name);
     if (!added)
-      throw Error(fmt::format("the files '{}' and '{}' differ only in letter case; Windows would "
-                              "take them as one",
-                              it->second, name));
+      throw Error(
+          fmt::format("the files '{}' and '{}' differ only in letter case; Windows would "
+                      "take them as one",
+                      it->second, name));
   }
   for (const auto& [folded, name] : files) {
     auto folder = folders.find(folded);
     if (folder != folders.end())
-      throw Error(fmt::format("'{}' is a file, but '{}' is a folder of other files; Windows would "
-                              "take them as one",
-                              name, folder->second));
+      throw Error(
+          fmt::format("'{}' is a file, but '{}' is a folder of other files; Windows would "
+                      "take them as one",
+                      name, folder->second));
   }
 }
 

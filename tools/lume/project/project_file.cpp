@@ -1,11 +1,11 @@
 #include "tools/lume/project/project_file.h"
 
 #include <fmt/core.h>
+#include <toml++/toml.h>
 
 #include <fstream>
 #include <set>
 #include <sstream>
-#include <toml++/toml.h>
 
 #include "tools/lume/cli/error.h"
 #include "tools/lume/host/host_system.h"
@@ -61,14 +61,13 @@ class ProjectReader {
   int code_page(const toml::table& table) const {
     const toml::node* node = table.get("code_page");
     if (node == nullptr) return kDefaultCodePage;
-    if (!node->is_integer() || node->as_integer()->get() <= 0 ||
-        node->as_integer()->get() > 65535)
+    if (!node->is_integer() || node->as_integer()->get() <= 0 || node->as_integer()->get() > 65535)
       fail(node, "'code_page' must be a Windows code page number such as 1252");
     return int(node->as_integer()->get());
   }
 
-  std::vector<ShortcutSpec> shortcuts(const toml::table& table, const char* key) const {
-    std::vector<ShortcutSpec> out;
+  std::vector<ProjectShortcut> shortcuts(const toml::table& table, const char* key) const {
+    std::vector<ProjectShortcut> out;
     const toml::node* node = table.get(key);
     if (node == nullptr) return out;
     const toml::array* array = node->as_array();
@@ -78,13 +77,13 @@ class ProjectReader {
       const toml::table& row = *item.as_table();
       std::string context = fmt::format(" in a [[{}]] table", key);
       refuse_unknown_keys(row, {"name", "target", "arguments"}, context);
-      ShortcutSpec spec;
-      spec.line = int(row.source().begin.line);
-      spec.link_name = text(row, "name", true);
-      spec.target = text(row, "target", true);
-      spec.has_arguments = row.contains("arguments");
-      spec.arguments = text(row, "arguments", false);
-      out.push_back(std::move(spec));
+      ProjectShortcut shortcut;
+      shortcut.line = int(row.source().begin.line);
+      shortcut.link_name = text(row, "name", true);
+      shortcut.target = text(row, "target", true);
+      shortcut.has_arguments = row.contains("arguments");
+      shortcut.arguments = text(row, "arguments", false);
+      out.push_back(std::move(shortcut));
     }
     return out;
   }

@@ -23,7 +23,7 @@ namespace lume {
 inline constexpr const char* kDefaultProjectFile = "lume.toml";
 inline constexpr int kDefaultCodePage = 1252;
 
-struct ShortcutSpec {
+struct ProjectShortcut {
   std::string link_name;
   std::string target;     // inside the installation folder, "/" or "\" between folders
   std::string arguments;  // only for a target ending in ".exe"
@@ -40,8 +40,8 @@ struct Project {
   std::filesystem::path source;  // resolved against the project file's folder
   std::vector<std::string> exclude;
   int code_page = kDefaultCodePage;
-  std::vector<ShortcutSpec> start_menu;
-  std::vector<ShortcutSpec> desktop;
+  std::vector<ProjectShortcut> start_menu;
+  std::vector<ProjectShortcut> desktop;
 };
 
 // Reads and checks the project file's shape: missing, malformed, unknown or

@@ -31,7 +31,8 @@ class Walker {
     std::error_code ec;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
       entries.push_back(it->path());
-    if (ec) throw Error(fmt::format("{}: cannot read the folder: {}", folder.string(), ec.message()));
+    if (ec)
+      throw Error(fmt::format("{}: cannot read the folder: {}", folder.string(), ec.message()));
     std::sort(entries.begin(), entries.end(), [](const fs::path& a, const fs::path& b) {
       return a.filename().native() < b.filename().native();
     });
@@ -45,9 +46,8 @@ class Walker {
     }
     if (!took_any && !relative.empty()) {
       // Only the outermost of nested empty folders is worth a warning.
-      std::erase_if(tree_.empty_folders, [&](const std::string& inner) {
-        return inner.starts_with(relative + "/");
-      });
+      std::erase_if(tree_.empty_folders,
+                    [&](const std::string& inner) { return inner.starts_with(relative + "/"); });
       tree_.empty_folders.push_back(relative);
     }
     return took_any;

@@ -23,7 +23,8 @@ bool same_ignoring_ascii_case(char a, char b) {
 }
 
 size_t find_ignoring_case(std::string_view text, std::string_view what) {
-  auto it = std::search(text.begin(), text.end(), what.begin(), what.end(), same_ignoring_ascii_case);
+  auto it =
+      std::search(text.begin(), text.end(), what.begin(), what.end(), same_ignoring_ascii_case);
   return it == text.end() ? std::string_view::npos : size_t(it - text.begin());
 }
 
@@ -102,37 +103,38 @@ class SlotMaker {
     return payload_.count(fold_case(utf8)) > 0;
   }
 
-  std::vector<ShortcutRowValue> rows(const char* table, const std::vector<ShortcutSpec>& specs) const {
-    if (specs.size() > kShortcutRows)
-      fail(fmt::format("{} lists {} shortcuts; a table has {} rows", table, specs.size(),
+  std::vector<ShortcutRowValue> rows(const char* table,
+                                     const std::vector<ProjectShortcut>& shortcuts) const {
+    if (shortcuts.size() > kShortcutRows)
+      fail(fmt::format("{} lists {} shortcuts; a table has {} rows", table, shortcuts.size(),
                        int(kShortcutRows)),
-           specs[kShortcutRows].line);
+           shortcuts[kShortcutRows].line);
     std::vector<ShortcutRowValue> out;
-    for (const ShortcutSpec& spec : specs) {
-      ShortcutRowValue row = this->row(table, spec);
+    for (const ProjectShortcut& shortcut : shortcuts) {
+      ShortcutRowValue row = this->row(table, shortcut);
       for (const ShortcutRowValue& earlier : out)
         if (fold_case(earlier.link_name) == fold_case(row.link_name))
-          fail(fmt::format("{} names two shortcuts '{}'; the second would replace the first",
-                           table, spec.link_name),
-               spec.line);
+          fail(fmt::format("{} names two shortcuts '{}'; the second would replace the first", table,
+                           shortcut.link_name),
+               shortcut.line);
       out.push_back(std::move(row));
     }
     return out;
   }
 
-  ShortcutRowValue row(const char* table, const ShortcutSpec& spec) const {
-    const int line = spec.line;
-    if (spec.link_name.empty())
+  ShortcutRowValue row(const char* table, const ProjectShortcut& shortcut) const {
+    const int line = shortcut.line;
+    if (shortcut.link_name.empty())
       fail(fmt::format("a {} shortcut with an empty name; an empty name ends the table", table),
            line);
-    std::string what = fmt::format("{} shortcut '{}'", table, spec.link_name);
+    std::string what = fmt::format("{} shortcut '{}'", table, shortcut.link_name);
     ShortcutRowValue row;
-    row.link_name = text(what + " name", spec.link_name, kShortcutFieldWidth, line);
+    row.link_name = text(what + " name", shortcut.link_name, kShortcutFieldWidth, line);
     refuse_bad_name(what + " name", row.link_name, false, line);
     if (!ends_with_ignoring_case(row.link_name, ".lnk"))
       fail(what + ": the name must end in \".lnk\"; the installer adds nothing to it", line);
 
-    std::string target_utf8 = spec.target;
+    std::string target_utf8 = shortcut.target;
     std::replace(target_utf8.begin(), target_utf8.end(), '/', '\\');
     std::string target = text(what + " target", target_utf8, kShortcutFieldWidth, line);
     refuse_bad_name(what + " target", target, true, line);
@@ -144,13 +146,14 @@ class SlotMaker {
     if (find_ignoring_case(target, kExeArgumentsMark) != std::string::npos)
       fail(what + ": the target holds \".exe \", where the installer would cut it short", line);
     row.file_field = target;
-    if (spec.has_arguments) {
+    if (shortcut.has_arguments) {
       if (!ends_with_ignoring_case(target, ".exe"))
-        fail(what + ": arguments need a target ending in \".exe\"; the installer finds them "
-                    "behind \".exe \"",
+        fail(what +
+                 ": arguments need a target ending in \".exe\"; the installer finds them "
+                 "behind \".exe \"",
              line);
       row.file_field += ' ';
-      row.file_field += code_page_text(spec.arguments, project_.code_page, what + " arguments");
+      row.file_field += code_page_text(shortcut.arguments, project_.code_page, what + " arguments");
       if (row.file_field.size() > kShortcutFieldWidth - 1)
         fail(fmt::format("{}: target and arguments are {} bytes long in code page {}; the slot "
                          "holds at most {}",
@@ -160,7 +163,7 @@ class SlotMaker {
     }
     // The uninstaller is not in the payload: the installer writes it itself.
     if (!in_payload(target_utf8) && fold_case(target_utf8) != LUME_UNINSTALLER_NAME)
-      warn(fmt::format("{}: the target '{}' is not in the payload", what, spec.target));
+      warn(fmt::format("{}: the target '{}' is not in the payload", what, shortcut.target));
     return row;
   }
 

@@ -19,18 +19,20 @@ struct RowKeys {
   const char* file;
 };
 
-#define LUME_START_MENU_ROW_KEYS(nn) {LUME_KEY_START_MENU_LINK(nn), LUME_KEY_START_MENU_FILE(nn)}
-#define LUME_DESKTOP_ROW_KEYS(nn) {LUME_KEY_DESKTOP_LINK(nn), LUME_KEY_DESKTOP_FILE(nn)}
+#define LUME_START_MENU_ROW_KEYS(nn) \
+  { LUME_KEY_START_MENU_LINK(nn), LUME_KEY_START_MENU_FILE(nn) }
+#define LUME_DESKTOP_ROW_KEYS(nn) \
+  { LUME_KEY_DESKTOP_LINK(nn), LUME_KEY_DESKTOP_FILE(nn) }
 
 constexpr RowKeys kStartMenuKeys[] = {
     LUME_START_MENU_ROW_KEYS("00"), LUME_START_MENU_ROW_KEYS("01"), LUME_START_MENU_ROW_KEYS("02"),
     LUME_START_MENU_ROW_KEYS("03"), LUME_START_MENU_ROW_KEYS("04"), LUME_START_MENU_ROW_KEYS("05"),
     LUME_START_MENU_ROW_KEYS("06"), LUME_START_MENU_ROW_KEYS("07"), LUME_START_MENU_ROW_KEYS("08"),
     LUME_START_MENU_ROW_KEYS("09")};
-constexpr RowKeys kDesktopKeys[] = {
-    LUME_DESKTOP_ROW_KEYS("00"), LUME_DESKTOP_ROW_KEYS("01"), LUME_DESKTOP_ROW_KEYS("02"),
-    LUME_DESKTOP_ROW_KEYS("03"), LUME_DESKTOP_ROW_KEYS("04"), LUME_DESKTOP_ROW_KEYS("05"),
-    LUME_DESKTOP_ROW_KEYS("06"), LUME_DESKTOP_ROW_KEYS("07")};
+constexpr RowKeys kDesktopKeys[] = {LUME_DESKTOP_ROW_KEYS("00"), LUME_DESKTOP_ROW_KEYS("01"),
+                                    LUME_DESKTOP_ROW_KEYS("02"), LUME_DESKTOP_ROW_KEYS("03"),
+                                    LUME_DESKTOP_ROW_KEYS("04"), LUME_DESKTOP_ROW_KEYS("05"),
+                                    LUME_DESKTOP_ROW_KEYS("06"), LUME_DESKTOP_ROW_KEYS("07")};
 static_assert(std::size(kStartMenuKeys) == kStartMenuKeyedRows);
 static_assert(std::size(kDesktopKeys) == kDesktopKeyedRows);
 
@@ -62,8 +64,8 @@ bool holds(std::span<const uint8_t> bytes, size_t at, std::string_view text) {
 void write_value(std::vector<uint8_t>& stub, size_t at, size_t width, const std::string& value,
                  const std::string& stub_name, const char* slot) {
   if (value.size() >= width)
-    throw Error(fmt::format("{}: the value for {} does not fit its {} bytes", stub_name, slot,
-                            width));
+    throw Error(
+        fmt::format("{}: the value for {} does not fit its {} bytes", stub_name, slot, width));
   std::copy(value.begin(), value.end(), stub.begin() + at);
   stub[at + value.size()] = 0;
 }
@@ -93,15 +95,16 @@ size_t find_config_block(std::span<const uint8_t> stub, const std::string& stub_
   auto as_chars = [&](size_t at) { return reinterpret_cast<const char*>(stub.data()) + at; };
   auto first = std::search(as_chars(0), as_chars(stub.size()), searcher);
   if (first == as_chars(stub.size()))
-    throw Error(fmt::format("{}: keys missing or already overwritten: no {} key; is this an "
-                            "unconfigured Lume stub?",
-                            stub_name, "PayloadOffset"));
+    throw Error(
+        fmt::format("{}: keys missing or already overwritten: no {} key; is this an "
+                    "unconfigured Lume stub?",
+                    stub_name, "PayloadOffset"));
   if (std::search(first + 1, as_chars(stub.size()), searcher) != as_chars(stub.size()))
     throw Error(fmt::format("{}: holds more than one configuration block", stub_name));
   size_t block = size_t(first - as_chars(0));
   if (block + sizeof(ConfigBlock) > stub.size())
-    throw Error(fmt::format("{}: the configuration block runs past the end of the file",
-                            stub_name));
+    throw Error(
+        fmt::format("{}: the configuration block runs past the end of the file", stub_name));
 
   auto expect = [&](size_t at, std::string_view text, const std::string& slot) {
     if (!holds(stub, block + at, text))
