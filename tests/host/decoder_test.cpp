@@ -1,0 +1,471 @@
+#include "payload/decoder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <random>
+#include <vector>
+
+#include "tests/support/stream_writer.h"
+
+using lume_test::BitWriter;
+using lume_test::Block;
+using lume_test::Item;
+
+namespace {
+
+constexpr uint32_t kWindow = 4194304;
+
+// The decoder runs on static state and plain function pointers, so the
+// harness does too.
+const std::vector<uint8_t>* g_stream;
+size_t g_next;
+size_t g_input_calls;
+bool g_input_count_not_one;
+std::vector<uint8_t>* g_out;
+std::vector<int32_t>* g_output_calls;
+
+int32_t test_input(unsigned char* buffer, int32_t count) {
+  ++g_input_calls;
+  if (count != 1) g_input_count_not_one = true;
+  if (g_next >= g_stream->size()) return 0;
+  *buffer = (*g_stream)[g_next++];
+  return 1;
+}
+
+int32_t test_output(const unsigned char* buffer, int32_t count) {
+  g_out->insert(g_out->end(), buffer, buffer + count);
+  g_output_calls->push_back(count);
+  return count;
+}
+
+struct Decoded {
+  DecodeResult result;
+  std::vector<uint8_t> bytes;
+  std::vector<int32_t> output_calls;
+  size_t input_calls;
+};
+
+Decoded decode(const std::vector<uint8_t>& stream, uint32_t size) {
+  Decoded d;
+  g_stream = &stream;
+  g_next = 0;
+  g_input_calls = 0;
+  g_input_count_not_one = false;
+  g_out = &d.bytes;
+  g_output_calls = &d.output_calls;
+  d.result = decode_stream(test_input, test_output, size);
+  d.input_calls = g_input_calls;
+  EXPECT_FALSE(g_input_count_not_one) << "the decoder must ask for one byte per call";
+  return d;
+}
+
+std::vector<uint8_t> stream_of(const std::vector<Block>& blocks, bool end_marker = true) {
+  BitWriter w;
+  for (const Block& b : blocks) lume_test::put_block(w, b);
+  if (end_marker) w.put(0, 16);
+  return w.bytes();
+}
+
+size_t total_length(const std::vector<Item>& items) {
+  size_t n = 0;
+  for (const Item& i : items) n += i.length == 0 ? 1 : i.length;
+  return n;
+}
+
+// A complete literal/length code: every literal and every match length gets
+// 9 or 10 bits (2 x 9 + 508 x 10: 2/512 + 508/1024 = 1).
+Block all_symbols_block() {
+  Block b;
+  for (unsigned s = 0; s < 510; ++s) b.symbol_lengths[s] = s < 2 ? 9 : 10;
+  // A complete slot code over all 45 slots: 19 of 5 bits, 26 of 6 bits
+  // (19/32 + 26/64 = 1).
+  for (unsigned s = 0; s < 45; ++s) b.slot_lengths[s] = s < 19 ? 5 : 6;
+  return b;
+}
+
+// Splits items over blocks of at most 65535 symbols, all with b's tables.
+std::vector<Block> blocks_of(const Block& tables, const std::vector<Item>& items) {
+  std::vector<Block> blocks;
+  for (size_t at = 0; at < items.size(); at += 65535) {
+    Block b = tables;
+    size_t end = std::min(items.size(), at + 65535);
+    b.items.assign(items.begin() + long(at), items.begin() + long(end));
+    blocks.push_back(b);
+  }
+  return blocks;
+}
+
+void expect_round_trip(const Block& tables, const std::vector<Item>& items) {
+  std::vector<uint8_t> want = lume_test::expand(items);
+  Decoded d = decode(stream_of(blocks_of(tables, items)), uint32_t(want.size()));
+  EXPECT_EQ(d.result, decode_ok);
+  ASSERT_EQ(d.bytes.size(), want.size());
+  EXPECT_TRUE(d.bytes == want);
+}
+
+// Over 4 MiB of varied bytes: random literals, then matches copying runs
+// of them from random places, so that a wrong distance shows.
+std::vector<Item> varied_items(size_t bytes, uint32_t seed) {
+  std::mt19937 rng(seed);
+  std::vector<Item> items;
+  size_t made = 0;
+  for (; made < 60000; ++made) items.push_back(Item::literal(rng() & 0xFF));
+  while (made < bytes) {
+    unsigned length = 3 + rng() % 254;
+    uint32_t distance = 1 + rng() % uint32_t(std::min<size_t>(made, kWindow));
+    items.push_back(Item::match(length, distance));
+    made += length;
+    if (rng() % 4 == 0) {
+      items.push_back(Item::literal(rng() & 0xFF));
+      ++made;
+    }
+  }
+  return items;
+}
+
+}  // namespace
+
+TEST(DecoderWorkedStreams, AllThreeAlphabetsInSingleSymbolForm) {
+  Decoded d = decode({0x00, 0x03, 0x00, 0x00, 0x06, 0x10, 0x00, 0x00, 0x00}, 3);
+  EXPECT_EQ(d.result, decode_ok);
+  EXPECT_EQ(d.bytes, (std::vector<uint8_t>{0x61, 0x61, 0x61}));
+  EXPECT_EQ(d.input_calls, 11u);  // two beyond the stream's last byte
+  EXPECT_EQ(d.output_calls, (std::vector<int32_t>{3}));
+}
+
+TEST(DecoderWorkedStreams, GapFieldZeroRunsAndAMatchAtDistanceOne) {
+  std::vector<uint8_t> stream = {0x00, 0x02, 0x20, 0x04, 0x30, 0x11,
+                                 0x36, 0x45, 0x40, 0x00, 0x00, 0x01};
+  Decoded d = decode(stream, 4);
+  EXPECT_EQ(d.bytes, (std::vector<uint8_t>{0x61, 0x61, 0x61, 0x61}));
+  // Asked for more, it ends when the next block size reads 0 from no input.
+  Decoded more = decode(stream, 100);
+  EXPECT_EQ(more.result, decode_ok);
+  EXPECT_EQ(more.bytes, (std::vector<uint8_t>{0x61, 0x61, 0x61, 0x61}));
+}
+
+TEST(DecoderOutput, SizeZeroDecodesNothingButStartsTheBitReader) {
+  Decoded d = decode({0x00, 0x03, 0x00, 0x00, 0x06, 0x10, 0x00, 0x00, 0x00}, 0);
+  EXPECT_TRUE(d.bytes.empty());
+  EXPECT_TRUE(d.output_calls.empty());
+  EXPECT_EQ(d.input_calls, 2u);
+}
+
+TEST(DecoderOutput, LastMatchMayCarryPastTheSizeAndAllOfItIsDelivered) {
+  Block b = all_symbols_block();
+  b.items = {Item::literal('x'), Item::match(200, 1)};
+  Decoded d = decode(stream_of({b}), 2);
+  EXPECT_EQ(d.bytes.size(), 201u);
+  EXPECT_EQ(d.bytes, std::vector<uint8_t>(201, 'x'));
+}
+
+TEST(DecoderOutput, ChunksOfExactlyTheWindowThenOneShortCall) {
+  // One literal and runs of 256 at distance 1, in two-symbol codes.
+  Block b;
+  b.symbol_lengths['z'] = 1;
+  b.symbol_lengths[509] = 1;
+  b.single_slot = 0;
+  std::vector<Item> items = {Item::literal('z')};
+  while (total_length(items) < 2 * kWindow + 1000) items.push_back(Item::match(256, 1));
+  size_t total = total_length(items);
+
+  Decoded d = decode(stream_of(blocks_of(b, items)), uint32_t(total));
+  ASSERT_EQ(d.output_calls.size(), 3u);
+  EXPECT_EQ(d.output_calls[0], int32_t(kWindow));
+  EXPECT_EQ(d.output_calls[1], int32_t(kWindow));
+  EXPECT_EQ(size_t(d.output_calls[2]), total - 2 * kWindow);
+  EXPECT_EQ(d.bytes, std::vector<uint8_t>(total, 'z'));
+
+  // An exact multiple of the window ends without a short call.
+  std::vector<Item> fit = {Item::literal('z')};
+  while (total_length(fit) + 256 <= kWindow) fit.push_back(Item::match(256, 1));
+  fit.push_back(Item::match(unsigned(kWindow - total_length(fit)), 1));
+  Block c = all_symbols_block();
+  Decoded whole = decode(stream_of(blocks_of(c, fit)), kWindow);
+  EXPECT_EQ(whole.output_calls, (std::vector<int32_t>{int32_t(kWindow)}));
+}
+
+TEST(DecoderMatches, ReachBeforeTheFirstByteIntoPresetSpaces) {
+  Block b = all_symbols_block();
+  expect_round_trip(b, {Item::match(3, 5)});
+  expect_round_trip(b, {Item::literal('a'), Item::match(10, 4), Item::literal('b')});
+  Decoded d = decode(stream_of({[&] {
+                       Block c = b;
+                       c.items = {Item::literal('q'), Item::match(4, 3)};
+                       return c;
+                     }()}),
+                     5);
+  EXPECT_EQ(std::string(d.bytes.begin(), d.bytes.end()), "q  q ");
+}
+
+TEST(DecoderMatches, DistanceOneRepeatsAndOverlappingCopiesRepeatTheirPattern) {
+  Block b = all_symbols_block();
+  expect_round_trip(b, {Item::literal('r'), Item::match(256, 1)});
+  for (uint32_t distance = 1; distance <= 12; ++distance) {
+    std::vector<Item> items;
+    for (unsigned i = 0; i < 12; ++i) items.push_back(Item::literal('a' + i));
+    items.push_back(Item::match(250, distance));
+    items.push_back(Item::match(7, distance + 3));
+    expect_round_trip(b, items);
+  }
+}
+
+TEST(DecoderMatches, EveryPositionSlotAtItsEndsAndInBetween) {
+  // More than the window of varied bytes first, so even the longest
+  // distances read history and a wrong one shows.
+  std::vector<Item> items = varied_items(kWindow + 300000, 1);
+  std::mt19937 rng(2);
+  for (unsigned slot = 0; slot <= 44; ++slot) {
+    unsigned extra = lume_test::extra_bits_of(slot);
+    uint32_t base = lume_test::slot_base(slot);
+    uint32_t last = base + ((1u << extra) - 1);
+    for (uint32_t position : {base, last, base + uint32_t(rng() % (1u << extra))}) {
+      items.push_back(Item::match(3 + rng() % 254, position + 1));
+      items.push_back(Item::literal(rng() & 0xFF));
+    }
+  }
+  expect_round_trip(all_symbols_block(), items);
+}
+
+TEST(DecoderMatches, CrossTheWindowWrapOnBothSides) {
+  std::vector<Item> items = varied_items(kWindow - 100, 3);
+  // Matches whose target crosses the end of the window, then ones whose
+  // source crosses it, at short and long distances.
+  items.push_back(Item::match(256, 1000));
+  items.push_back(Item::match(200, 3));
+  items.push_back(Item::match(256, 300));
+  items.push_back(Item::match(256, kWindow - 50));
+  items.push_back(Item::match(256, kWindow));
+  items.push_back(Item::match(100, kWindow + 20));  // slot 44: beyond the window
+  expect_round_trip(all_symbols_block(), items);
+}
+
+TEST(DecoderTables, LongCodesWalkTheTrees) {
+  // Lengths 1..15 once and 16 twice form a complete code; spread them over
+  // literals and match lengths so codes of 13 to 16 bits walk the tree.
+  Block b;
+  const unsigned symbols[17] = {'a', 300, 'b', 509, 'c', 256, 'd', 400, 'e', 'f', 'g',
+                                'h', 'i', 257, 'j', 258, 'k'};
+  for (unsigned i = 0; i < 17; ++i) b.symbol_lengths[symbols[i]] = i < 16 ? i + 1 : 16;
+  // The same shape for slots, so slot codes of 9 to 16 bits walk too.
+  const unsigned slots[17] = {0, 44, 1, 43, 2, 36, 3, 20, 4, 10, 5, 30, 6, 40, 7, 41, 8};
+  for (unsigned i = 0; i < 17; ++i) b.slot_lengths[slots[i]] = i < 16 ? i + 1 : 16;
+
+  std::vector<Item> items = varied_items(kWindow + 70000, 4);
+  // varied_items uses any literal; map them onto the code's literals.
+  for (Item& item : items) {
+    if (item.length == 0) item.value = "abcdefghijk"[item.value % 11];
+  }
+  // Every coded symbol and every coded slot at least once.
+  const unsigned lengths_used[7] = {300 - 253, 509 - 253, 3, 400 - 253, 4, 5, 258 - 253};
+  std::mt19937 rng(5);
+  for (unsigned length : lengths_used) {
+    for (unsigned slot : slots) {
+      uint32_t position = lume_test::slot_base(slot) +
+                          uint32_t(rng() % (1u << lume_test::extra_bits_of(slot)));
+      items.push_back(Item::match(length, position + 1));
+    }
+  }
+  // Only lengths the code holds.
+  for (Item& item : items) {
+    if (item.length == 0) continue;
+    bool coded = false;
+    for (unsigned length : lengths_used) coded |= item.length == length;
+    if (!coded) item.length = lengths_used[item.length % 7];
+    uint32_t slot = lume_test::slot_of(item.distance - 1);
+    bool slot_coded = false;
+    for (unsigned s : slots) slot_coded |= s == slot;
+    if (!slot_coded) item.distance = 1 + lume_test::slot_base(slots[item.distance % 17]);
+  }
+  expect_round_trip(b, items);
+}
+
+TEST(DecoderTables, SingleSymbolForms) {
+  // Every symbol a match of 256 at distance 1 (slot 0), no bits per symbol.
+  Block b;
+  b.single_symbol = 509;
+  b.single_slot = 0;
+  b.items.assign(10, Item::match(256, 1));
+  Decoded d = decode(stream_of({b}), 2560);
+  EXPECT_EQ(d.bytes, std::vector<uint8_t>(2560, ' '));
+
+  // A single slot with extra bits still reads them.
+  Block c = all_symbols_block();
+  c.single_slot = 9;
+  c.slot_lengths.assign(45, 0);
+  std::vector<Item> items;
+  for (unsigned i = 0; i < 40; ++i) items.push_back(Item::literal('0' + i % 10));
+  for (uint32_t p = 24; p < 32; ++p) items.push_back(Item::match(5, p + 1));
+  expect_round_trip(c, items);
+}
+
+TEST(DecoderTables, GapValuesZeroToThreeAndBothZeroRuns) {
+  for (unsigned gap = 0; gap <= 3; ++gap) {
+    // With gap g, lengths 1..g cannot be sent: use lengths above it.
+    Block b;
+    for (unsigned s = 0; s < 510; ++s) b.symbol_lengths[s] = 0;
+    // 'A'..'P' (16 symbols) of 4 bits and nothing else: complete.
+    for (unsigned s = 'A'; s < 'A' + 16; ++s) b.symbol_lengths[s] = 4;
+    b.single_slot = 0;
+    b.gap = gap;
+    for (unsigned i = 0; i < 100; ++i) b.items.push_back(Item::literal('A' + (i * 7) % 16));
+    Decoded d = decode(stream_of({b}), 100);
+    EXPECT_EQ(d.result, decode_ok) << "gap " << gap;
+    EXPECT_EQ(d.bytes, lume_test::expand(b.items)) << "gap " << gap;
+  }
+
+  // Zero runs: symbol 1 (3..18 zeros) and symbol 2 (20..531), written by hand.
+  for (unsigned long_run : {20u, 150u, 230u}) {
+    BitWriter w;
+    w.put(3, 16);
+    std::vector<unsigned> lc = lume_test::plain_length_code_lengths();
+    lume_test::put_short_lengths(w, lc, 19, 5, true);
+    // Lengths: zeros up to long_run (one long run), 1 zero-run of 18 when
+    // possible, then two symbols of length 1.
+    std::vector<lume_test::LengthStep> steps = {{2, long_run - 20}, {1, 15}, {3}, {3}};
+    unsigned first = long_run + 18, second = first + 1;
+    w.put(second + 1, 9);
+    lume_test::put_length_steps(w, steps, lc);
+    lume_test::put_single_symbol(w, 14, 0);
+    w.put(0, 1);  // first (0)
+    w.put(1, 1);  // second
+    w.put(0, 1);
+    w.put(0, 16);
+    Decoded d = decode(w.bytes(), 3);
+    EXPECT_EQ(d.result, decode_ok);
+    ASSERT_LT(first, 256u);
+    EXPECT_EQ(d.bytes, (std::vector<uint8_t>{uint8_t(first), uint8_t(second), uint8_t(first)}))
+        << long_run;
+  }
+}
+
+TEST(DecoderTables, EscapedLengthsUpToSixteen) {
+  // Slot lengths sent with the 3-bit escape: 7 .. 16 ones-extended, plus
+  // short ones, as one complete code: 1,2,...,15,16,16.
+  Block b = all_symbols_block();
+  for (unsigned s = 0; s < 45; ++s) b.slot_lengths[s] = 0;
+  for (unsigned s = 0; s < 17; ++s) b.slot_lengths[s] = s < 16 ? s + 1 : 16;
+  std::vector<Item> items = {Item::literal('x')};
+  for (unsigned s = 0; s < 17; ++s) {
+    items.push_back(Item::match(3, lume_test::slot_base(s) + 1));
+  }
+  expect_round_trip(b, items);
+}
+
+TEST(DecoderCorruptTables, AreRefusedInsteadOfDecoded) {
+  auto corrupt = [](const std::function<void(BitWriter&)>& tables) {
+    BitWriter w;
+    w.put(5, 16);
+    tables(w);
+    for (int i = 0; i < 8; ++i) w.put(0xA5, 8);
+    Decoded d = decode(w.bytes(), 1000);
+    return d.result == decode_corrupt;
+  };
+  std::vector<unsigned> lc = lume_test::plain_length_code_lengths();
+  auto good_lengths = [&](BitWriter& w) { lume_test::put_short_lengths(w, lc, 19, 5, true); };
+
+  // Count fields above their alphabets.
+  EXPECT_TRUE(corrupt([](BitWriter& w) { w.put(20, 5); }));
+  EXPECT_TRUE(corrupt([&](BitWriter& w) {
+    good_lengths(w);
+    w.put(511, 9);
+  }));
+  EXPECT_TRUE(corrupt([&](BitWriter& w) {
+    good_lengths(w);
+    lume_test::put_single_symbol(w, 9, 'a');
+    w.put(46, 14);
+  }));
+  // Single-symbol fields outside their alphabets.
+  EXPECT_TRUE(corrupt([](BitWriter& w) { lume_test::put_single_symbol(w, 5, 19); }));
+  EXPECT_TRUE(corrupt([&](BitWriter& w) {
+    good_lengths(w);
+    lume_test::put_single_symbol(w, 9, 510);
+  }));
+  EXPECT_TRUE(corrupt([&](BitWriter& w) {
+    good_lengths(w);
+    lume_test::put_single_symbol(w, 9, 'a');
+    lume_test::put_single_symbol(w, 14, 45);
+  }));
+  // A length above 16: the escape with ten ones.
+  EXPECT_TRUE(corrupt([](BitWriter& w) {
+    w.put(1, 5);
+    w.put(7, 3);
+    for (int i = 0; i < 10; ++i) w.put_bit(1);
+    w.put_bit(0);
+  }));
+  // Zero runs past position 510.
+  EXPECT_TRUE(corrupt([&](BitWriter& w) {
+    good_lengths(w);
+    w.put(510, 9);
+    lume_test::put_length_steps(w, {{2, 500}}, lc);  // 520 zeros
+  }));
+  EXPECT_TRUE(corrupt([&](BitWriter& w) {
+    good_lengths(w);
+    w.put(510, 9);
+    lume_test::put_length_steps(w, {{2, 480}, {1, 15}}, lc);  // 500 + 18
+  }));
+  // Over-full codes: three codes of one bit, in each alphabet.
+  EXPECT_TRUE(corrupt([](BitWriter& w) {
+    lume_test::put_short_lengths(w, {1, 1, 1}, 3, 5, true, 0);
+  }));
+  EXPECT_TRUE(corrupt([&](BitWriter& w) {
+    good_lengths(w);
+    w.put(3, 9);
+    lume_test::put_length_steps(w, {{3}, {3}, {3}}, lc);
+  }));
+  EXPECT_TRUE(corrupt([&](BitWriter& w) {
+    good_lengths(w);
+    lume_test::put_single_symbol(w, 9, 'a');
+    lume_test::put_short_lengths(w, {1, 1, 1}, 3, 14, false);
+  }));
+}
+
+TEST(DecoderCorruptTables, IncompleteCodesAreAcceptedAndUnusedSpaceIsSymbolZero) {
+  // Literal/length code: only 'a' with one bit; the code 1 is unowned and
+  // decodes as symbol 0, taking symbol 0's length (none) from the stream.
+  BitWriter w;
+  w.put(4, 16);
+  std::vector<unsigned> lc = lume_test::plain_length_code_lengths();
+  lume_test::put_short_lengths(w, lc, 19, 5, true);
+  w.put('a' + 1, 9);
+  std::vector<unsigned> lengths('a' + 1, 0);
+  lengths['a'] = 1;
+  lume_test::put_length_steps(w, lume_test::plain_steps(lengths, 'a' + 1), lc);
+  lume_test::put_single_symbol(w, 14, 0);
+  w.put(0b0101, 4);
+  w.put(0, 16);
+  Decoded d = decode(w.bytes(), 4);
+  EXPECT_EQ(d.result, decode_ok);
+  EXPECT_EQ(d.bytes, (std::vector<uint8_t>{'a', 0, 0, 0}));
+}
+
+TEST(DecoderTruncatedStreams, EndQuietlyAtTheNextBlockBoundary) {
+  std::vector<Item> items = varied_items(200000, 6);
+  std::vector<uint8_t> stream = stream_of(blocks_of(all_symbols_block(), items));
+  std::vector<uint8_t> want = lume_test::expand(items);
+  for (size_t cut : {size_t(0), size_t(1), size_t(5), stream.size() / 3, stream.size() - 3}) {
+    std::vector<uint8_t> part(stream.begin(), stream.begin() + long(cut));
+    Decoded d = decode(part, uint32_t(want.size()));
+    // Missing bytes read as zero bits: the current block runs out on them
+    // and the next block size reads 0. The size still bounds the output.
+    EXPECT_EQ(d.result, decode_ok) << cut;
+    EXPECT_LE(d.bytes.size(), want.size() + 255) << cut;
+  }
+  // Cut near its end, everything up to the last block is intact.
+  std::vector<uint8_t> part(stream.begin(), stream.end() - 3);
+  Decoded d = decode(part, uint32_t(want.size()));
+  ASSERT_GE(d.bytes.size(), size_t(60000));
+  EXPECT_TRUE(std::equal(d.bytes.begin(), d.bytes.begin() + 60000, want.begin()));
+}
+
+TEST(DecoderState, EveryCallStartsFromScratch) {
+  // A second decoding must not see the first one's window or tables.
+  Block b = all_symbols_block();
+  std::vector<Item> first = {Item::literal('1'), Item::match(100, 1)};
+  expect_round_trip(b, first);
+  expect_round_trip(b, {Item::match(50, 20)});  // spaces again, not '1's
+}
