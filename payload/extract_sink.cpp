@@ -27,9 +27,9 @@ void reset_extraction() {
   current_path[0] = 0;
 }
 
-// Ends the installation with exit status 1. The data file is flushed first,
-// so that it keeps the record of every file created so far.
-static void end_installation_with(const char* message) {
+// The data file is closed first, so that it keeps the record of every file
+// created so far: nothing flushes it when the process simply ends.
+void end_installation_with(const char* message) {
   if (uninstall_data_file != nullptr) fclose(uninstall_data_file);
   uninstall_data_file = nullptr;
   show_error(message);

@@ -42,6 +42,10 @@ void close_current_file();
 // follow the last byte and so were never reached.
 void finish_extraction();
 
+// Shows message through show_error and ends the process with exit status 1,
+// the reaction to a payload that cannot be installed as it stands.
+void end_installation_with(const char* message);
+
 // Creates the folders along path, then the file itself with mode "wb".
 FILE* open_output_file(const char* path);
 

@@ -1,0 +1,85 @@
+// Installers made inside a test: a stub image with its configuration slots
+// patched as the building tool patches them, and a payload appended.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tests/support/payload_bytes.h"
+#include "tests/support/stream_writer.h"
+
+namespace lume_test {
+
+struct PayloadFile {
+  PayloadFile(std::string file_name, std::string file_contents)
+      : name(std::move(file_name)), contents(std::move(file_contents)) {}
+  PayloadFile(std::string file_name, std::string file_contents, uint64_t created,
+              uint64_t accessed, uint64_t written)
+      : name(std::move(file_name)), contents(std::move(file_contents)), creation(created),
+        last_access(accessed), last_write(written) {}
+
+  std::string name;
+  std::string contents;
+  uint64_t creation = 0x01D9000000000000ull;
+  uint64_t last_access = 0x01D9100000000000ull;
+  uint64_t last_write = 0x01D9200000000000ull;
+  std::optional<uint32_t> check;  // stored instead of the true check value
+};
+
+inline std::string concatenated(const std::vector<PayloadFile>& files) {
+  std::string all;
+  for (const PayloadFile& f : files) all += f.contents;
+  return all;
+}
+
+// A stream of the payload format that holds every byte as a literal with an
+// 8-bit code, ending in the end marker: what a compressor that found no
+// match would write.
+inline std::vector<uint8_t> literal_stream(const std::string& bytes) {
+  BitWriter w;
+  for (size_t at = 0; at < bytes.size(); at += 65535) {
+    Block block;
+    for (unsigned s = 0; s < 256; ++s) block.symbol_lengths[s] = 8;
+    block.single_slot = 0;
+    size_t end = std::min(bytes.size(), at + 65535);
+    for (size_t i = at; i < end; ++i) block.items.push_back(Item::literal(uint8_t(bytes[i])));
+    put_block(w, block);
+  }
+  w.put(0, 16);
+  return w.bytes();
+}
+
+// Header, directory and stream.
+inline std::vector<unsigned char> payload_of(const std::vector<PayloadFile>& files,
+                                             const std::vector<uint8_t>& stream) {
+  std::vector<RawEntry> entries;
+  for (const PayloadFile& f : files) {
+    entries.push_back({f.name, uint32_t(f.contents.size()),
+                       f.check ? *f.check : reference_check(f.contents), f.creation, f.last_access,
+                       f.last_write});
+  }
+  std::vector<unsigned char> out = header_and_directory(entries);
+  out.insert(out.end(), stream.begin(), stream.end());
+  return out;
+}
+
+// Writes value and its terminator over the beginning of the slot that holds
+// key (followed by its own terminator). False when the key is not found or
+// the value does not fit the slot.
+inline bool patch_slot(std::vector<unsigned char>& image, const std::string& key,
+                       const std::string& value, size_t width) {
+  if (value.size() >= width) return false;
+  std::string needle = key;
+  needle.push_back('\0');
+  auto at = std::search(image.begin(), image.end(), needle.begin(), needle.end());
+  if (at == image.end()) return false;
+  std::copy(value.begin(), value.end(), at);
+  at[std::ptrdiff_t(value.size())] = 0;
+  return true;
+}
+
+}  // namespace lume_test
