@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "installer/config_block.h"
 #include "tests/support/payload_bytes.h"
 #include "tests/support/stream_writer.h"
 
@@ -80,6 +81,28 @@ inline bool patch_slot(std::vector<unsigned char>& image, const std::string& key
   std::copy(value.begin(), value.end(), at);
   at[std::ptrdiff_t(value.size())] = 0;
   return true;
+}
+
+// Configures a stub image as the building tool would: the payload offset
+// (the image's own size), the texts, and every shortcut row emptied. False
+// when a slot is missing from the image.
+inline bool configure_stub(std::vector<unsigned char>& image, const std::string& title,
+                           const std::string& folder_name, const std::string& run_after) {
+  bool ok = patch_slot(image, LUME_KEY_PAYLOAD_OFFSET, std::to_string(image.size()),
+                       kPayloadOffsetWidth) &&
+            patch_slot(image, LUME_KEY_APP_TITLE, title, kTextSlotWidth) &&
+            patch_slot(image, LUME_KEY_FOLDER_NAME, folder_name, kTextSlotWidth) &&
+            patch_slot(image, LUME_KEY_GROUP_NAME, "", kTextSlotWidth) &&
+            patch_slot(image, LUME_KEY_RUN_AFTER_INSTALL, run_after, kTextSlotWidth);
+  for (int row = 0; ok && row < kStartMenuKeyedRows; ++row) {
+    const char nn[] = {'0', char('0' + row), 0};
+    ok = patch_slot(image, std::string(LUME_KEY_START_MENU_LINK("")) + nn, "", kShortcutFieldWidth);
+  }
+  for (int row = 0; ok && row < kDesktopKeyedRows; ++row) {
+    const char nn[] = {'0', char('0' + row), 0};
+    ok = patch_slot(image, std::string(LUME_KEY_DESKTOP_LINK("")) + nn, "", kShortcutFieldWidth);
+  }
+  return ok;
 }
 
 }  // namespace lume_test
