@@ -1,7 +1,93 @@
 #include "tools/lume/cli/codec_commands.h"
 
-namespace lume {
+#include <fmt/core.h>
 
-void add_codec_commands(CLI::App&) {}
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tools/lume/cli/atomic_file.h"
+#include "tools/lume/cli/error.h"
+#include "tools/lume/codec/decode.h"
+#include "tools/lume/codec/encoder.h"
+
+namespace lume {
+namespace {
+
+std::vector<uint8_t> read_whole_file(const std::filesystem::path& path) {
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
+                                                        &std::fclose);
+  if (!file) throw Error(fmt::format("{}: cannot open: {}", path.string(), std::strerror(errno)));
+  std::vector<uint8_t> bytes;
+  uint8_t chunk[1 << 16];
+  size_t n;
+  while ((n = std::fread(chunk, 1, sizeof chunk, file.get())) > 0)
+    bytes.insert(bytes.end(), chunk, chunk + n);
+  if (std::ferror(file.get()))
+    throw Error(fmt::format("{}: cannot read: {}", path.string(), std::strerror(errno)));
+  return bytes;
+}
+
+struct EncodeArguments {
+  int level = codec::kDefaultLevel;
+  std::string in, out;
+};
+
+struct DecodeArguments {
+  uint32_t size = 0;
+  std::string in, out;
+};
+
+void run_encode(const EncodeArguments& args) {
+  std::vector<uint8_t> data = read_whole_file(args.in);
+  if (data.size() > codec::kMaxInputSize)
+    throw Error(fmt::format("{}: {} bytes exceed the stream's limit of {} bytes", args.in,
+                            data.size(), codec::kMaxInputSize));
+  codec::EncodeOptions options;
+  options.level = args.level;
+  write_file_atomically(args.out, codec::encode(data, options));
+}
+
+void run_decode(const DecodeArguments& args) {
+  std::vector<uint8_t> stream = read_whole_file(args.in);
+  AtomicFile out(args.out);
+  uint64_t produced = 0;
+  bool intact = codec::decode(stream, args.size, [&](std::span<const uint8_t> chunk) {
+    out.write(chunk);
+    produced += chunk.size();
+  });
+  if (!intact)
+    throw Error(fmt::format("{}: corrupt stream: a block's code tables are invalid", args.in));
+  if (produced < args.size)
+    throw Error(fmt::format("{}: corrupt stream: it ends after {} of {} bytes", args.in, produced,
+                            args.size));
+  out.commit();
+}
+
+}  // namespace
+
+void add_codec_commands(CLI::App& app) {
+  auto encode_args = std::make_shared<EncodeArguments>();
+  CLI::App* encode = app.add_subcommand("encode", "Compress IN into a raw stream OUT");
+  encode
+      ->add_option("--level", encode_args->level,
+                   fmt::format("{} (fastest) to {} (smallest); default {}", codec::kFastestLevel,
+                               codec::kMaxLevel, codec::kDefaultLevel))
+      ->check(CLI::Range(codec::kFastestLevel, codec::kMaxLevel));
+  encode->add_option("IN", encode_args->in, "File to compress")->required();
+  encode->add_option("OUT", encode_args->out, "Stream to write")->required();
+  encode->callback([encode_args] { run_encode(*encode_args); });
+
+  auto decode_args = std::make_shared<DecodeArguments>();
+  CLI::App* decode = app.add_subcommand("decode", "Decode the raw stream IN into OUT");
+  decode->add_option("--size", decode_args->size, "Number of bytes the stream holds")->required();
+  decode->add_option("IN", decode_args->in, "Stream to decode")->required();
+  decode->add_option("OUT", decode_args->out, "File to write")->required();
+  decode->callback([decode_args] { run_decode(*decode_args); });
+}
 
 }  // namespace lume
