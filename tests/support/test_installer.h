@@ -5,13 +5,14 @@
 #include <algorithm>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "installer/config_block.h"
 #include "tests/support/payload_bytes.h"
-#include "tests/support/stream_writer.h"
+#include "tools/lume/codec/encoder.h"
 
 namespace lume_test {
 
@@ -37,21 +38,10 @@ inline std::string concatenated(const std::vector<PayloadFile>& files) {
   return all;
 }
 
-// A stream of the payload format that holds every byte as a literal with an
-// 8-bit code, ending in the end marker: what a compressor that found no
-// match would write.
-inline std::vector<uint8_t> literal_stream(const std::string& bytes) {
-  BitWriter w;
-  for (size_t at = 0; at < bytes.size(); at += 65535) {
-    Block block;
-    for (unsigned s = 0; s < 256; ++s) block.symbol_lengths[s] = 8;
-    block.single_slot = 0;
-    size_t end = std::min(bytes.size(), at + 65535);
-    for (size_t i = at; i < end; ++i) block.items.push_back(Item::literal(uint8_t(bytes[i])));
-    put_block(w, block);
-  }
-  w.put(0, 16);
-  return w.bytes();
+// The stream for bytes, as the building tool's compressor writes it.
+inline std::vector<uint8_t> compressed(const std::string& bytes) {
+  return lume::codec::encode(
+      std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
 }
 
 // Header, directory and stream.

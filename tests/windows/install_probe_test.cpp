@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/support/gui_robot.h"
+#include "tests/support/stream_writer.h"
 #include "tests/support/test_files.h"
 #include "tests/support/test_installer.h"
 
@@ -56,7 +57,7 @@ class InstallProbe : public ::testing::Test {
   }
 
   void write_installer(const std::vector<PayloadFile>& files) {
-    write_installer(files, lume_test::literal_stream(lume_test::concatenated(files)));
+    write_installer(files, lume_test::compressed(lume_test::concatenated(files)));
   }
 
   // Runs the installer into folder_, answering each box with its first

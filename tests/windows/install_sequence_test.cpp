@@ -102,7 +102,7 @@ class InstallSequence : public ::testing::Test {
   }
 
   void write_installer(const std::vector<PayloadFile>& files) {
-    write_installer(files, lume_test::literal_stream(lume_test::concatenated(files)));
+    write_installer(files, lume_test::compressed(lume_test::concatenated(files)));
   }
 
   // Runs the sequence into folder_ on this thread while the robot answers
@@ -232,7 +232,7 @@ TEST_F(InstallSequence, AStreamThatEndsAtAFileBoundaryIsAnIncompleteFile) {
   // The stream's end marker comes where the last file with contents would
   // begin; a cut inside a file would fail that file's check value instead.
   std::string all = lume_test::concatenated(kProduct);
-  write_installer(kProduct, lume_test::literal_stream(all.substr(0, all.size() - 3000)));
+  write_installer(kProduct, lume_test::compressed(all.substr(0, all.size() - 3000)));
   expect_single_error(install(), LUME_INCOMPLETE_MESSAGE);
   EXPECT_EQ(lume_test::read_file(folder_ + "doc\\en\\guide.txt"), kProduct[2].contents);
   EXPECT_FALSE(lume_test::file_exists(folder_ + "data\\table.bin"));

@@ -38,7 +38,7 @@ class InstallerEntry : public ::testing::Test {
     ASSERT_TRUE(lume_test::configure_stub(image, title_, title_, ""));
     std::vector<PayloadFile> files = {{"hello.txt", "hello"}};
     std::vector<unsigned char> payload =
-        lume_test::payload_of(files, lume_test::literal_stream("hello"));
+        lume_test::payload_of(files, lume_test::compressed("hello"));
     image.insert(image.end(), payload.begin(), payload.end());
     ASSERT_TRUE(lume_test::write_file(root_ + "setup.exe", image));
   }
