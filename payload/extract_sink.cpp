@@ -27,9 +27,12 @@ void reset_extraction() {
   current_path[0] = 0;
 }
 
-// The data file is closed first, so that it keeps the record of every file
-// created so far: nothing flushes it when the process simply ends.
+// The files are closed first, so that the data file keeps the record of
+// every file created so far without relying on the runtime to flush its
+// streams when the process is ended from here.
 void end_installation_with(const char* message) {
+  if (current_file != nullptr) fclose(current_file);
+  current_file = nullptr;
   if (uninstall_data_file != nullptr) fclose(uninstall_data_file);
   uninstall_data_file = nullptr;
   show_error(message);

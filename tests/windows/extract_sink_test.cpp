@@ -1,6 +1,7 @@
 // The extraction sink fed directly, the way the decoder feeds it: chunks of
 // any size against a hand-made directory. The failures that end the process
-// are tested through the installer probe (install_sequence_test).
+// are tested through the installer probe (install_probe_test), a cancel
+// confirmed while a name is shown with the sequence (install_sequence_test).
 #include "payload/extract_sink.h"
 
 #include <windows.h>
@@ -59,26 +60,6 @@ bool platform_keeps_creation_time(const std::string& folder) {
   return kept;
 }
 
-// The fake progress dialog: a window with the status line 2020, which
-// notes every name set and can confirm a cancel when a given name arrives,
-// as a user pressing Cancel at that moment would.
-struct StatusLine {
-  static std::vector<std::string> names;
-  static std::string cancel_at;
-  static WNDPROC original;
-
-  static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
-    if (message == WM_SETTEXT) {
-      names.push_back(reinterpret_cast<const char*>(l));
-      if (names.back() == cancel_at) store_word(cancel_flag, LONG(1));
-    }
-    return CallWindowProcA(original, window, message, w, l);
-  }
-};
-std::vector<std::string> StatusLine::names;
-std::string StatusLine::cancel_at;
-WNDPROC StatusLine::original;
-
 class ExtractSink : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -103,8 +84,6 @@ class ExtractSink : public ::testing::Test {
     if (uninstall_data_file != nullptr) std::fclose(uninstall_data_file);
     uninstall_data_file = nullptr;
     store_word(cancel_flag, LONG(0));
-    store_word(status_dialog, HWND(nullptr));
-    if (dialog_ != nullptr) DestroyWindow(dialog_);
     lume_test::remove_tree(folder_.substr(0, folder_.size() - 1));
     DeleteFileA(data_path_.c_str());
   }
@@ -157,20 +136,7 @@ class ExtractSink : public ::testing::Test {
     return text;
   }
 
-  void open_status_line() {
-    dialog_ = CreateWindowA("STATIC", "progress", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                            nullptr, nullptr);
-    HWND line = CreateWindowA("STATIC", "", WS_CHILD, 0, 0, 10, 10, dialog_,
-                              reinterpret_cast<HMENU>(kStatusTextId), nullptr, nullptr);
-    StatusLine::names.clear();
-    StatusLine::cancel_at.clear();
-    StatusLine::original = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
-        line, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&StatusLine::procedure)));
-    store_word(status_dialog, dialog_);
-  }
-
   std::string folder_, install_folder_, data_path_, stream_;
-  HWND dialog_ = nullptr;
 };
 
 const std::vector<PayloadFile> kMixed = {
@@ -277,13 +243,6 @@ TEST_F(ExtractSink, DropsBytesBeyondTheDirectoryAfterClosingTheLastFile) {
   EXPECT_EQ(lume_test::read_file(install_folder_ + "only.txt"), "12345");
 }
 
-TEST_F(ExtractSink, ShowsEachNameInTheStatusLine) {
-  open_status_line();
-  prepare({{"a.txt", "a"}, {"dir\\b.txt", ""}, {"c.txt", "c"}});
-  extract_in_chunks(1);
-  EXPECT_EQ(StatusLine::names, (std::vector<std::string>{"a.txt", "dir\\b.txt", "c.txt"}));
-}
-
 TEST_F(ExtractSink, TakesNoMoreBytesOnceCancelled) {
   std::vector<PayloadFile> files = {{"big.bin", std::string(1000, 'b')}, {"next.txt", "n"}};
   prepare(files);
@@ -296,18 +255,6 @@ TEST_F(ExtractSink, TakesNoMoreBytesOnceCancelled) {
   EXPECT_FALSE(lume_test::file_exists(install_folder_ + "next.txt"));
   EXPECT_EQ(data_file(), records_for({"big.bin"}));
   EXPECT_EQ(remaining_bytes, 401u);
-}
-
-TEST_F(ExtractSink, ACancelConfirmedWhileANameIsShownCreatesNoFurtherFile) {
-  open_status_line();
-  prepare({{"a.txt", "aaa"}, {"b.txt", "bbb"}, {"c.txt", ""}, {"d.txt", "d"}});
-  StatusLine::cancel_at = "b.txt";
-  EXPECT_EQ(deliver(0, stream_.size()), 3);
-  finish_extraction();
-  EXPECT_EQ(lume_test::read_file(install_folder_ + "a.txt"), "aaa");
-  for (const char* name : {"b.txt", "c.txt", "d.txt"})
-    EXPECT_FALSE(lume_test::file_exists(install_folder_ + name)) << name;
-  EXPECT_EQ(data_file(), records_for({"a.txt"}));
 }
 
 TEST_F(ExtractSink, CreatesOnlyTheFoldersAlongAPath) {
