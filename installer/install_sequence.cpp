@@ -3,6 +3,7 @@
 #include <stdio.h>
 
 #include "common/bounded_text.h"
+#include "common/child_process.h"
 #include "installer/config_block.h"
 #include "installer/shared_state.h"
 #include "installer/uninstaller_image.h"
@@ -156,14 +157,8 @@ static bool run_after_install(int* quit_code) {
   if (config.RunAfterInstall[0] == 0) return false;
   char command[int(kPathCapacity) + int(kTextSlotWidth)];
   if (!join_text(command, sizeof command, install_folder, config.RunAfterInstall)) return false;
-  STARTUPINFOA startup;
-  GetStartupInfoA(&startup);
-  startup.dwFlags |= STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_SHOWDEFAULT;
   PROCESS_INFORMATION process;
-  if (!CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr,
-                      nullptr, &startup, &process))
-    return false;
+  if (!start_program(command, &process)) return false;
   CloseHandle(process.hThread);
 
   // Wakes on either the program's end or a message: a wait that blocked in

@@ -11,6 +11,7 @@
 #include <windows.h>
 
 #include "common/bounded_text.h"
+#include "common/child_process.h"
 #include "common/program_start.h"
 #include "uninstaller/removal_rules.h"
 #include "uninstaller/uninstall_data.h"
@@ -122,15 +123,8 @@ static int launch_copy(const char* own_path) {
       !copy_command_line(copy_command, sizeof copy_command, copy_path, own_path)) {
     return remove_installation(own_path);
   }
-  STARTUPINFOA startup;
-  GetStartupInfoA(&startup);
-  startup.dwFlags |= STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_SHOWDEFAULT;
   PROCESS_INFORMATION process;
-  if (!CreateProcessA(nullptr, copy_command, nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr,
-                      nullptr, &startup, &process)) {
-    return remove_installation(own_path);
-  }
+  if (!start_program(copy_command, &process)) return remove_installation(own_path);
   return 0;
 }
 

@@ -24,9 +24,13 @@
 #include "tests/support/gui_robot.h"
 #include "tests/support/payload_bytes.h"
 #include "tests/support/test_files.h"
+#include "tests/support/test_registry.h"
 
 using lume_test::ChildProcess;
 using lume_test::GuiRobot;
+
+using lume_test::key_exists;
+using lume_test::registry_text;
 
 namespace {
 
@@ -61,30 +65,10 @@ std::vector<ManifestEntry> read_manifest(const std::string& path) {
 
 uint64_t ticks(const FILETIME& t) { return uint64_t(t.dwHighDateTime) << 32 | t.dwLowDateTime; }
 
-std::string registry_text(const std::string& key, const char* value) {
-  char buffer[1024] = {};
-  DWORD size = sizeof buffer - 1;
-  HKEY handle;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
-    return "<no key>";
-  LONG result = RegQueryValueExA(handle, value, nullptr, nullptr,
-                                 reinterpret_cast<BYTE*>(buffer), &size);
-  RegCloseKey(handle);
-  return result == ERROR_SUCCESS ? buffer : "<no value>";
-}
-
-bool key_exists(const std::string& key) {
-  HKEY handle;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
-    return false;
-  RegCloseKey(handle);
-  return true;
-}
-
 std::string program_files() {
   std::string value = registry_text("Software\\Microsoft\\Windows\\CurrentVersion",
                                     "ProgramFilesDir");
-  return value.empty() || value[0] == '<' ? "C:\\Program Files" : value;
+  return value.empty() ? "C:\\Program Files" : value;
 }
 
 std::vector<std::string> lines_of(const std::string& text) {

@@ -11,6 +11,7 @@
 #include "tests/support/gui_robot.h"
 #include "tests/support/stream_writer.h"
 #include "tests/support/test_files.h"
+#include "tests/support/test_registry.h"
 #include "tests/support/test_installer.h"
 
 using lume_test::ChildProcess;
@@ -18,15 +19,10 @@ using lume_test::GuiRobot;
 using lume_test::PayloadFile;
 using lume_test::SeenWindow;
 
-namespace {
+using lume_test::key_exists;
+using lume_test::registry_text;
 
-bool key_exists(const std::string& key) {
-  HKEY handle;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
-    return false;
-  RegCloseKey(handle);
-  return true;
-}
+namespace {
 
 class InstallProbe : public ::testing::Test {
  protected:

@@ -20,6 +20,7 @@
 #include "payload/extract_sink.h"
 #include "tests/support/gui_robot.h"
 #include "tests/support/test_files.h"
+#include "tests/support/test_registry.h"
 #include "tests/support/test_installer.h"
 #include "uninstaller/uninstall_data.h"
 
@@ -27,24 +28,12 @@ using lume_test::GuiRobot;
 using lume_test::PayloadFile;
 using lume_test::SeenWindow;
 
+using lume_test::key_exists;
+using lume_test::registry_text;
+
 namespace {
 
 constexpr size_t kStubSize = 1536;
-
-std::string read_value(const std::string& key, const char* name) {
-  char value[1024] = {};
-  DWORD size = sizeof value - 1;
-  RegGetValueA(HKEY_LOCAL_MACHINE, key.c_str(), name, RRF_RT_REG_SZ, nullptr, value, &size);
-  return value;
-}
-
-bool key_exists(const std::string& key) {
-  HKEY handle;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
-    return false;
-  RegCloseKey(handle);
-  return true;
-}
 
 uint64_t ticks(const FILETIME& time) {
   return (uint64_t(time.dwHighDateTime) << 32) | time.dwLowDateTime;
@@ -195,8 +184,8 @@ TEST_F(InstallSequence, InstallsEveryFileThenRegistersTheUninstaller) {
 
   EXPECT_EQ(lume_test::read_file(folder_ + "lumeuins.exe"),
             lume_test::read_file(lume_test::windows_path(LUME_UNINSTALLER_EXE)));
-  EXPECT_EQ(read_value(key(), "DisplayName"), title_);
-  EXPECT_EQ(read_value(key(), "UninstallString"), "\"" + folder_ + "lumeuins.exe\"");
+  EXPECT_EQ(registry_text(key(), "DisplayName"), title_);
+  EXPECT_EQ(registry_text(key(), "UninstallString"), "\"" + folder_ + "lumeuins.exe\"");
 
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].caption, title_ + " Setup");
@@ -292,7 +281,7 @@ TEST_F(InstallSequence, AnEmptyTitleRegistersNothing) {
   write_installer({{"a.txt", "a"}});
   install();
   EXPECT_EQ(data_file(), "\n0" + folder_ + "a.txt\n");
-  EXPECT_EQ(read_value("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", "DisplayName"),
+  EXPECT_EQ(registry_text("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", "DisplayName"),
             "");
 }
 

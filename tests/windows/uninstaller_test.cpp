@@ -10,10 +10,14 @@
 
 #include "tests/support/gui_robot.h"
 #include "tests/support/test_files.h"
+#include "tests/support/test_registry.h"
 
 using lume_test::ChildProcess;
 using lume_test::GuiRobot;
 using lume_test::SeenWindow;
+
+using lume_test::key_exists;
+using lume_test::registry_text;
 
 namespace {
 
@@ -23,14 +27,6 @@ const char kQuestion[] = "Hello App will be uninstalled. Do you wish to continue
 
 std::string uninstall_key(const std::string& name) {
   return "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + name;
-}
-
-bool key_exists(const std::string& key) {
-  HKEY handle;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
-    return false;
-  RegCloseKey(handle);
-  return true;
 }
 
 void create_key(const std::string& key) {
