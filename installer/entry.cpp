@@ -1,23 +1,21 @@
-// The installer's entry point, for now: it finds and checks the payload
-// behind its own image and reports what stands in the way. The install
-// sequence takes over from here as its pieces arrive.
+// The installer's entry point, for now: the start confirmation, then the
+// install sequence. The background window takes the sequence over later.
 #include <windows.h>
 
+#include "common/bounded_text.h"
 #include "common/program_start.h"
 #include "installer/config_block.h"
+#include "installer/install_sequence.h"
 #include "installer/shared_state.h"
-#include "payload/archive_reader.h"
-#include "payload/check_value.h"
+
+#define LUME_START_QUESTION " will be installed. Do you wish to continue?"
 
 int program_main(int, char** argv) {
   module_instance = GetModuleHandleA(nullptr);
   compose_setup_caption(setup_caption, config.AppTitle);
-  build_crc_table();
-  const char* failure = open_payload(argv[0], 0);
-  if (failure != nullptr) {
-    show_error(failure);
-    return 0;
-  }
-  close_installer_file();
+  char question[kTextSlotWidth + sizeof LUME_START_QUESTION];
+  join_text(question, sizeof question, config.AppTitle, LUME_START_QUESTION);
+  if (MessageBoxA(nullptr, question, setup_caption, MB_YESNO) != IDYES) return 1;
+  install_sequence(nullptr, argv[0]);
   return 0;
 }

@@ -21,11 +21,11 @@ static DecoderOutput output;
 
 // The bit reader holds exactly the bits that a reader keeping a 16-bit
 // buffer plus the unused rest of its last byte would hold: at least 16 and
-// fewer than 24 unconsumed bits, right-aligned in held_bits. Input is asked
-// for only when a skip would leave fewer than 16, one byte per call, so the
-// number of input calls is that of the 16-bit reader, near the end of the
-// stream included (up to two bytes beyond its last one).
-static uint32_t held_bits;
+// fewer than 24 unconsumed bits, left-aligned in held_bits (the rest zero).
+// Input is asked for only when a skip would leave fewer than 16, one byte
+// per call, so the number of input calls is that of the 16-bit reader, near
+// the end of the stream included (up to two bytes beyond its last one).
+static uint64_t held_bits;
 static unsigned held_count;
 static unsigned char spare_bits;  // the byte the input function fills
 
@@ -49,13 +49,13 @@ static unsigned fetch_byte() {
 }
 
 // The next 16 unread bits, first bit in the most significant position.
-static inline unsigned bit_buffer() { return (held_bits >> (held_count - 16)) & 0xFFFF; }
+static inline unsigned bit_buffer() { return unsigned(held_bits >> 48); }
 
 static inline void skip_bits(unsigned n) {
+  held_bits <<= n;
   held_count -= n;
-  held_bits &= (1u << held_count) - 1;  // drop what was consumed
   while (held_count < 16) {
-    held_bits = held_bits << 8 | fetch_byte();
+    held_bits |= uint64_t(fetch_byte()) << (56 - held_count);
     held_count += 8;
   }
 }
@@ -267,28 +267,48 @@ static inline void advance_window() {
   }
 }
 
-// Copies length bytes from position + 1 back, one at a time in effect, so a
-// match shorter in distance than in length repeats its last bytes.
+static inline void copy8(unsigned char* to, const unsigned char* from) {
+  uint64_t chunk;
+  memcpy(&chunk, from, 8);
+  memcpy(to, &chunk, 8);
+}
+
+// Copies length bytes from position + 1 back with the effect of copying one
+// byte at a time, so a match shorter in distance than in length repeats its
+// last bytes. Matches that stay clear of the window's end take fast paths.
 static void copy_match(uint32_t position, unsigned length) {
   uint32_t source = (window_pos - position - 1) & (kWindowSize - 1);
-  uint32_t distance = (window_pos - source) & (kWindowSize - 1);
-  bool in_window = window_pos + length < kWindowSize && source + length <= kWindowSize;
-  if (in_window && (source > window_pos || distance >= 8)) {
-    // Eight bytes at a time read only bytes that are already final: either
-    // the source is at least eight behind, or it lies ahead of the target
-    // (wrapped), where bytes are read before they are rewritten.
-    unsigned char* to = window + window_pos;
-    const unsigned char* from = window + source;
-    unsigned done = 0;
-    for (; done + 8 <= length; done += 8) {
-      uint64_t chunk;
-      memcpy(&chunk, from + done, 8);
-      memcpy(to + done, &chunk, 8);
+  uint32_t distance = window_pos - source;  // meaningful when source < window_pos
+  bool clear_of_end = window_pos + length < kWindowSize && source + length <= kWindowSize;
+  unsigned char* to = window + window_pos;
+  const unsigned char* from = window + source;
+
+  if (clear_of_end && source < window_pos && distance >= 8) {
+    // Every 8-byte read is at least 8 behind the write, so it only sees
+    // bytes that are final; the last, overlapping chunk rewrites the same
+    // values it wrote before.
+    if (length >= 8) {
+      for (unsigned done = 0; done + 8 <= length; done += 8) copy8(to + done, from + done);
+      copy8(to + length - 8, from + length - 8);
+    } else {
+      for (unsigned i = 0; i < length; ++i) to[i] = from[i];
     }
-    for (; done < length; ++done) to[done] = from[done];
     window_pos += length;
     return;
   }
+  if (clear_of_end && source >= window_pos + length) {
+    memcpy(to, from, length);  // the wrapped history, wholly ahead of the target
+    window_pos += length;
+    return;
+  }
+  if (clear_of_end && source < window_pos) {
+    if (distance == 1) memset(to, from[0], length);
+    else for (unsigned i = 0; i < length; ++i) to[i] = from[i];
+    window_pos += length;
+    return;
+  }
+  // At the window's end, or reading wrapped history that the copy itself
+  // overwrites: byte by byte, handing out the window when it fills.
   for (unsigned i = 0; i < length; ++i) {
     window[window_pos] = window[source];
     source = (source + 1) & (kWindowSize - 1);

@@ -44,3 +44,19 @@ ensure_packages() {
   $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
     "${missing[@]}" >/dev/null
 }
+
+# step_report DIR NAME OK|FAIL [MESSAGE]: a scripted step as a one-case
+# JUnit-style report in DIR, counted by the summary like any test.
+step_report() {
+  local dir=$1 name=$2 outcome=$3 message=${4:-}
+  message=${message//&/&amp;}; message=${message//\"/&quot;}; message=${message//</&lt;}
+  {
+    echo '<?xml version="1.0"?><testsuite name="steps">'
+    if [ "$outcome" = OK ]; then
+      echo "<testcase classname=\"steps\" name=\"$name\"/>"
+    else
+      echo "<testcase classname=\"steps\" name=\"$name\"><failure message=\"$message\"/></testcase>"
+    fi
+    echo '</testsuite>'
+  } >"$dir/$name.xml"
+}

@@ -5,13 +5,19 @@
 
 #include "tools/lume/cli/codec_commands.h"
 #include "tools/lume/cli/error.h"
+#include "tools/lume/cli/stub_location.h"
+#include "tools/lume/cli/tool_commands.h"
 
 int main(int argc, char** argv) {
-  CLI::App app{"lume: builds self-extracting Windows installers, and lists, verifies and "
-               "extracts them"};
+  CLI::App app{
+      "lume: builds self-extracting Windows installers, and lists, verifies and "
+      "extracts them"};
   app.require_subcommand(0, 1);
   app.set_version_flag("--version", std::string("lume ") + LUME_VERSION);
+  app.footer(lume::stub_location_rule());
   auto* help = app.add_subcommand("help", "Show this help");
+  int exit_code = 0;
+  lume::add_tool_commands(app, exit_code);
   lume::add_codec_commands(app);
 
   try {
@@ -25,6 +31,9 @@ int main(int argc, char** argv) {
   } catch (const lume::Error& e) {
     fmt::print(stderr, "lume: {}\n", e.what());
     return 1;
+  } catch (const std::exception& e) {  // from the libraries: a file system or memory fault
+    fmt::print(stderr, "lume: {}\n", e.what());
+    return 1;
   }
-  return 0;
+  return exit_code;
 }

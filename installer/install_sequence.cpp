@@ -1,0 +1,204 @@
+#include "installer/install_sequence.h"
+
+#include <stdio.h>
+
+#include "common/bounded_text.h"
+#include "common/child_process.h"
+#include "installer/config_block.h"
+#include "installer/shared_state.h"
+#include "installer/uninstaller_image.h"
+#include "payload/archive_reader.h"
+#include "payload/check_value.h"
+#include "payload/decoder.h"
+#include "payload/extract_sink.h"
+#include "uninstaller/uninstall_data.h"
+
+enum { kPollMs = 100 };
+
+static void read_program_files_folder(char* folder) {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", 0,
+                    KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    return;
+  // One byte short of the buffer, which was cleared: a value stored without
+  // its terminator still ends inside it.
+  DWORD size = kPathCapacity - 1;
+  if (RegQueryValueExA(key, "ProgramFilesDir", nullptr, nullptr, reinterpret_cast<BYTE*>(folder),
+                       &size) != ERROR_SUCCESS)
+    folder[0] = 0;
+  RegCloseKey(key);
+}
+
+void propose_install_folder(char* folder) {
+  for (int i = 0; i < kPathCapacity; ++i) folder[i] = 0;
+  read_program_files_folder(folder);
+  if (folder[0] == 0) {
+    DWORD length = GetCurrentDirectoryA(kPathCapacity - 1, folder);
+    if (length == 0 || length >= kPathCapacity - 1) folder[0] = 0;
+  }
+  if (!ends_with_backslash(folder)) append_text(folder, kPathCapacity, "\\");
+  append_text(folder, kPathCapacity, config.FolderName);
+}
+
+bool set_install_folder(const char* chosen) {
+  bool fits = copy_text(install_folder, sizeof install_folder, chosen) &&
+              (ends_with_backslash(install_folder) ||
+               append_text(install_folder, sizeof install_folder, "\\"));
+  if (!fits) install_folder[0] = 0;
+  return fits;
+}
+
+// The folder to install into: for now the proposed one. The directory
+// selection dialog takes over here, with owner as its parent.
+static bool choose_install_folder(HWND, char* folder) {
+  propose_install_folder(folder);
+  return true;
+}
+
+// A file in the installation folder, created with the folders above it.
+static FILE* create_in_folder(const char* name) {
+  char path[kPathCapacity];
+  if (!join_text(path, sizeof path, install_folder, name)) return nullptr;
+  return open_output_file(path);
+}
+
+static void close_data_file() {
+  if (uninstall_data_file != nullptr) fclose(uninstall_data_file);
+  uninstall_data_file = nullptr;
+}
+
+// "lumeuins.exe", then "lumeuins.dat" with the title as its first line.
+static bool write_uninstaller_and_data_file() {
+  FILE* program = create_in_folder(LUME_UNINSTALLER_NAME);
+  if (program == nullptr) {
+    show_error(LUME_CANNOT_CREATE_UNINSTALLER);
+    return false;
+  }
+  write_bytes(program, uninstaller_image, uninstaller_image_size);
+  fclose(program);
+
+  uninstall_data_file = create_in_folder(LUME_UNINSTALL_DATA_NAME);
+  if (uninstall_data_file == nullptr) {
+    show_error(LUME_CANNOT_CREATE_DATA_FILE);
+    return false;
+  }
+  // The uninstaller reads lines of up to kDataLineLimit bytes: a longer
+  // title would spill its tail into the next line, where it would be read
+  // as a record.
+  char title[kDataLineLimit + 1];
+  copy_text(title, sizeof title, config.AppTitle);
+  write_line(title);
+  return true;
+}
+
+// Opens the payload and extracts it. True when every file is in place;
+// otherwise the outcome has been shown (or was a cancel) and the data file
+// is closed.
+static bool extract_payload(const char* program_name) {
+  build_crc_table();
+  const char* failure = open_payload(program_name, text_length(install_folder));
+  if (failure != nullptr) {
+    close_data_file();
+    show_error(failure);
+    return false;
+  }
+  reset_extraction();
+  DecodeResult result = decode_stream(read_payload, extract_write, remaining_bytes);
+  while (load_word(pause_flag) != 0) Sleep(kPollMs);
+
+  // After a cancel the decoder reads zero bits, which may well form invalid
+  // tables: only an uncancelled run can show a corrupted stream.
+  bool cancelled = load_word(cancel_flag) != 0;
+  if (result == decode_corrupt && !cancelled) end_installation_with(LUME_CORRUPTED_MESSAGE);
+  finish_extraction();
+  close_installer_file();
+  if (load_word(cancel_flag) != 0) {
+    close_data_file();
+    return false;
+  }
+  if (remaining_bytes != 0) {
+    close_data_file();
+    show_error(LUME_INCOMPLETE_MESSAGE);
+    return false;
+  }
+  return true;
+}
+
+static void set_text_value(HKEY key, const char* name, const char* text) {
+  RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                 text_length(text) + 1);
+}
+
+// The entry in the list of installed programs, and its record. An empty
+// title would name the list itself, and a key path that does not fit would
+// name another key: neither is registered.
+static void register_uninstaller() {
+  char key_path[kPathCapacity];
+  if (config.AppTitle[0] == 0 ||
+      !join_text(key_path, sizeof key_path, LUME_UNINSTALL_KEY_PREFIX, config.AppTitle))
+    return;
+  HKEY key;
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, key_path, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                      KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+    return;
+  write_text("3");
+  write_line(key_path);
+  set_text_value(key, "DisplayName", config.AppTitle);
+  char command[kPathCapacity + 2];
+  join_text(command, sizeof command, "\"", install_folder, LUME_UNINSTALLER_NAME, "\"");
+  set_text_value(key, "UninstallString", command);
+  RegCloseKey(key);
+}
+
+// Starts the post-install program and waits for it, dispatching the main
+// thread's messages meanwhile. Returns true when a quit message was taken
+// from the queue, which the caller must pass on.
+static bool run_after_install(int* quit_code) {
+  if (config.RunAfterInstall[0] == 0) return false;
+  char command[int(kPathCapacity) + int(kTextSlotWidth)];
+  if (!join_text(command, sizeof command, install_folder, config.RunAfterInstall)) return false;
+  PROCESS_INFORMATION process;
+  if (!start_program(command, &process)) return false;
+  CloseHandle(process.hThread);
+
+  // Wakes on either the program's end or a message: a wait that blocked in
+  // the queue alone would hang on after the program ended if no message came.
+  bool quit = false;
+  while (!quit && MsgWaitForMultipleObjects(1, &process.hProcess, FALSE, INFINITE,
+                                            QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
+    MSG message;
+    while (!quit && PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (message.message == WM_QUIT) {
+        *quit_code = int(message.wParam);
+        quit = true;
+      } else {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+      }
+    }
+  }
+  CloseHandle(process.hProcess);
+  return quit;
+}
+
+void install_into_folder(const char* program_name) {
+  if (install_folder[0] == 0) {
+    show_error(LUME_CANNOT_CREATE_UNINSTALLER);  // not even its path fits
+    return;
+  }
+  if (!write_uninstaller_and_data_file()) return;
+  if (!extract_payload(program_name)) return;
+  register_uninstaller();
+  close_data_file();
+  int quit_code = 0;
+  bool quit = run_after_install(&quit_code);
+  MessageBoxA(main_window, "Installation Complete.", setup_caption, MB_OK);
+  if (quit) PostQuitMessage(quit_code);
+}
+
+void install_sequence(HWND owner, const char* program_name) {
+  char folder[kPathCapacity];
+  if (!choose_install_folder(owner, folder)) return;
+  set_install_folder(folder);
+  install_into_folder(program_name);
+}

@@ -1,0 +1,111 @@
+// The lume executable as its users run it: exit codes, messages, stubs.
+#include <fmt/core.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include "tests/host/lume_test_files.h"
+
+namespace fs = std::filesystem;
+using lume_test::read_file;
+using lume_test::write_file;
+
+namespace {
+
+struct Outcome {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+class Cli : public testing::Test {
+ protected:
+  Cli() {
+    lume_test::write_fake_stub(folder_ / "stub.exe");
+    write_file(folder_ / "lume.toml", "title = \"T\"\nfolder = \"F\"\nsource = \"src\"\n");
+    write_file(folder_ / "src/a.txt", "some contents");
+  }
+
+  // Runs lume (or another copy of it) with arguments in the scratch folder.
+  Outcome run(const std::string& arguments, const fs::path& tool = LUME_TOOL) {
+    std::string command = fmt::format("cd '{}' && '{}' {} >out.txt 2>err.txt",
+                                      folder_.path().string(), tool.string(), arguments);
+    int status = std::system(command.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(folder_ / "out.txt"),
+            read_file(folder_ / "err.txt")};
+  }
+
+  lume_test::ScratchFolder folder_;
+};
+
+}  // namespace
+
+TEST_F(Cli, ShowsItsVersionAndWhereItFindsStubs) {
+  Outcome version = run("--version");
+  EXPECT_EQ(version.status, 0);
+  EXPECT_NE(version.out.find("lume 0."), std::string::npos) << version.out;
+  Outcome help = run("help");
+  EXPECT_EQ(help.status, 0);
+  for (const char* word :
+       {"build", "list", "verify", "extract", "'stubs' beside the lume executable"})
+    EXPECT_NE(help.out.find(word), std::string::npos) << word;
+}
+
+TEST_F(Cli, FindsTheStubsBesideItselfOrInAnInstalledLayout) {
+  fs::create_directories(folder_ / "tree/stubs/x64");
+  fs::copy_file(LUME_TOOL, folder_ / "tree/lume");
+  fs::copy_file(folder_ / "stub.exe", folder_ / "tree/stubs/x64/lumestub.exe");
+  EXPECT_EQ(run("build --arch x64 -q -o x64.exe", folder_ / "tree/lume").status, 0);
+  Outcome missing = run("build -q -o x86.exe", folder_ / "tree/lume");
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.err.find("no x86 stub found; looked at:"), std::string::npos) << missing.err;
+  EXPECT_NE(missing.err.find("tree/stubs/x86/lumestub.exe"), std::string::npos) << missing.err;
+
+  fs::create_directories(folder_ / "prefix/bin");
+  fs::create_directories(folder_ / "prefix/share/lume/stubs/x86");
+  fs::copy_file(LUME_TOOL, folder_ / "prefix/bin/lume");
+  fs::copy_file(folder_ / "stub.exe", folder_ / "prefix/share/lume/stubs/x86/lumestub.exe");
+  EXPECT_EQ(run("build -q -o x86.exe", folder_ / "prefix/bin/lume").status, 0);
+  EXPECT_EQ(run("verify -q x86.exe").status, 0);
+}
+
+TEST_F(Cli, FailsWithTheFileAndTheProblemAndWritesNothing) {
+  write_file(folder_ / "bad.toml", "title = \"T\"\nfolder = \"F\"\nsource = \"src\"\ncolour = 1\n");
+  Outcome bad = run("build bad.toml --stub stub.exe -o out.exe");
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_EQ(bad.err, "lume: bad.toml:4: unknown key 'colour'\n");
+  EXPECT_FALSE(fs::exists(folder_ / "out.exe"));
+  for (const auto& entry : fs::directory_iterator(folder_.path()))
+    EXPECT_EQ(entry.path().string().find(".partial"), std::string::npos) << entry.path();
+  EXPECT_NE(run("build --level 99 --stub stub.exe").status, 0);
+  EXPECT_NE(run("list").status, 0);
+}
+
+TEST_F(Cli, ReportsProgressAsPlainLinesOffATerminalAndNothingWhenQuiet) {
+  Outcome loud = run("build --stub stub.exe -o loud.exe");
+  EXPECT_EQ(loud.status, 0);
+  EXPECT_NE(loud.err.find("compressing: "), std::string::npos) << loud.err;
+  EXPECT_EQ(loud.err.find('\r'), std::string::npos);
+  EXPECT_NE(loud.out.find("loud.exe: 1 file of 13 bytes"), std::string::npos) << loud.out;
+  Outcome quiet = run("build --stub stub.exe -o quiet.exe --quiet");
+  EXPECT_EQ(quiet.out + quiet.err, "");
+}
+
+TEST_F(Cli, VerifyExitsWithOneWhenAFileDoesNotCheck) {
+  ASSERT_EQ(run("build -q --stub stub.exe -o setup.exe").status, 0);
+  Outcome sound = run("verify setup.exe");
+  EXPECT_EQ(sound.status, 0);
+  EXPECT_NE(sound.out.find("all sound"), std::string::npos);
+
+  std::vector<uint8_t> bytes = lume_test::read_bytes(folder_ / "setup.exe");
+  bytes[lume_test::fake_stub().size() + 12] ^= 0x01;  // the first entry's check value
+  std::ofstream(folder_ / "setup.exe", std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  Outcome fault = run("verify setup.exe");
+  EXPECT_EQ(fault.status, 1);
+  EXPECT_NE(fault.err.find("lume: setup.exe: a.txt: check value"), std::string::npos) << fault.err;
+  Outcome json = run("list --json setup.exe");
+  EXPECT_EQ(json.status, 0);
+  EXPECT_NE(json.out.find("\"files\": [\n    {\"name\": \"a.txt\", \"size\": 13"),
+            std::string::npos)
+      << json.out;
+}

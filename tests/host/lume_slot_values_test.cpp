@@ -1,0 +1,131 @@
+#include <gtest/gtest.h>
+
+#include "tools/lume/cli/error.h"
+#include "tools/lume/stub/slot_values.h"
+
+using namespace lume;
+
+namespace {
+
+Project project() {
+  Project p;
+  p.file = "lume.toml";
+  p.title = "Lume Hello 1.0";
+  p.folder_name = "LumeHello";
+  p.group_name = "Lume Hello";
+  return p;
+}
+
+ProjectShortcut shortcut(const std::string& name, const std::string& target,
+                         std::optional<std::string> arguments = std::nullopt) {
+  ProjectShortcut s;
+  s.link_name = name;
+  s.target = target;
+  s.has_arguments = arguments.has_value();
+  s.arguments = arguments.value_or("");
+  s.line = 7;
+  return s;
+}
+
+const std::vector<std::string> kPayload = {"hello.exe", "docs/Readme.txt"};
+
+std::string refusal(const Project& p) {
+  std::vector<std::string> warnings;
+  try {
+    make_slot_values(p, kPayload, warnings);
+    return "";
+  } catch (const Error& e) {
+    return e.what();
+  }
+}
+
+}  // namespace
+
+TEST(SlotValues, MakesFileFieldsAsTheInstallerSplitsThem) {
+  Project p = project();
+  p.start_menu = {shortcut("A.lnk", "hello.exe"), shortcut("B.lnk", "hello.exe", "/large"),
+                  shortcut("C.lnk", "docs/readme.txt"), shortcut("D.lnk", "HELLO.EXE", "")};
+  std::vector<std::string> warnings;
+  SlotValues v = make_slot_values(p, kPayload, warnings);
+  ASSERT_EQ(v.start_menu.size(), 4u);
+  EXPECT_EQ(v.start_menu[0].file_field, "hello.exe");
+  EXPECT_EQ(v.start_menu[1].file_field, "hello.exe /large");
+  EXPECT_EQ(v.start_menu[2].file_field, "docs\\readme.txt");
+  EXPECT_EQ(v.start_menu[3].file_field, "HELLO.EXE ");
+  EXPECT_TRUE(warnings.empty()) << warnings[0];
+  EXPECT_EQ(split_file_field("hello.exe /large").arguments, "/large");
+  EXPECT_EQ(split_file_field("HELLO.EXE ").arguments, "");
+  EXPECT_EQ(split_file_field("a.exe b.exe c").target, "a.exe");
+  EXPECT_EQ(split_file_field("tool.exe").arguments, std::nullopt);
+}
+
+TEST(SlotValues, FillsASlotToItsLastByteAndNoFurther) {
+  Project p = project();
+  p.title = std::string(287, 'T');
+  EXPECT_EQ(refusal(p), "");
+  p.title += 'T';
+  EXPECT_NE(
+      refusal(p).find("title is 288 bytes long in code page 1252; its slot holds at most 287"),
+      std::string::npos);
+  p = project();
+  p.run_after_install = std::string(286, 'x') + "\xC3\xA9";  // 287 bytes in the code page
+  EXPECT_EQ(refusal(p), "");
+}
+
+TEST(SlotValues, RefusesTitlesThatWouldMisnameTheRegistryKey) {
+  Project p = project();
+  p.title = "";
+  EXPECT_NE(refusal(p).find("'title' is empty"), std::string::npos);
+  p.title = "..\\Other";
+  EXPECT_NE(refusal(p).find("backslash"), std::string::npos);
+  p = project();
+  p.group_name = "A\\B";
+  EXPECT_NE(refusal(p).find("group must be a single name"), std::string::npos);
+  p.group_name = "";
+  EXPECT_EQ(refusal(p), "");
+}
+
+TEST(SlotValues, RefusesShortcutsTheInstallerWouldGetWrong) {
+  auto with = [](std::vector<ProjectShortcut> rows) {
+    Project p = project();
+    p.desktop = std::move(rows);
+    return refusal(p);
+  };
+  std::vector<ProjectShortcut> seventeen(17, shortcut("A.lnk", "hello.exe"));
+  for (size_t k = 0; k < seventeen.size(); ++k) seventeen[k].link_name = std::to_string(k) + ".lnk";
+  EXPECT_NE(with(seventeen).find("desktop lists 17 shortcuts; a table has 16 rows"),
+            std::string::npos);
+  seventeen.pop_back();
+  EXPECT_EQ(with(seventeen), "");
+
+  EXPECT_NE(
+      with({shortcut("", "hello.exe")}).find("lume.toml:7: a desktop shortcut with an empty name"),
+      std::string::npos);
+  EXPECT_NE(with({shortcut("A", "hello.exe")}).find("must end in \".lnk\""), std::string::npos);
+  EXPECT_NE(with({shortcut("Sub\\A.lnk", "hello.exe")}).find("single name"), std::string::npos);
+  EXPECT_NE(
+      with({shortcut("A.lnk", "hello.exe"), shortcut("a.LNK", "hello.exe")}).find("two shortcuts"),
+      std::string::npos);
+  EXPECT_NE(
+      with({shortcut("A.lnk", "docs/readme.txt", "/x")}).find("arguments need a target ending in"),
+      std::string::npos);
+  EXPECT_NE(with({shortcut("A.lnk", "my.exe tools/x.exe")}).find("cut it short"),
+            std::string::npos);
+  EXPECT_NE(with({shortcut("A.lnk", "../outside.exe")}).find("not a usable name"),
+            std::string::npos);
+  EXPECT_NE(
+      with({shortcut("A.lnk", "hello.exe", std::string(250, 'x'))}).find("slot holds at most 259"),
+      std::string::npos);
+}
+
+TEST(SlotValues, WarnsOfTargetsThePayloadDoesNotHold) {
+  Project p = project();
+  p.start_menu = {shortcut("A.lnk", "missing.exe"), shortcut("U.lnk", "LumeUins.exe")};
+  p.run_after_install = "setup.exe /quiet";
+  std::vector<std::string> warnings;
+  make_slot_values(p, kPayload, warnings);
+  ASSERT_EQ(warnings.size(), 2u);
+  EXPECT_NE(warnings[0].find("'setup.exe'"), std::string::npos) << warnings[0];
+  EXPECT_NE(warnings[1].find("the target 'missing.exe' is not in the payload"), std::string::npos)
+      << warnings[1];
+}

@@ -1,0 +1,115 @@
+// A robot for Windows-side tests: it starts programs, finds their top-level
+// windows by caption (and class), reads what their controls say, presses
+// buttons and waits with time-outs. Everything it sees and does goes into a
+// log that tests print when an expectation fails.
+//
+// Buttons are pressed with posted WM_COMMAND messages, never sent ones: a
+// sent message would block the robot inside a nested question box.
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace lume_test {
+
+enum : int {
+  kMessageBoxTextId = 0xFFFF,  // the static control that holds a message box's text
+  kDefaultTimeoutMs = 10000,
+};
+
+struct ControlInfo {
+  int id = 0;
+  std::string class_name;
+  std::string text;
+};
+
+// One top-level window as the robot saw it.
+struct SeenWindow {
+  HWND handle = nullptr;
+  DWORD process_id = 0;
+  std::string caption;
+  std::string class_name;
+  std::vector<ControlInfo> controls;
+
+  bool is_message_box() const { return class_name == "#32770"; }
+  // The text of the control with this id, or "" when there is none.
+  std::string control_text(int id) const;
+  // A message box's message.
+  std::string message() const { return control_text(kMessageBoxTextId); }
+  // The ids of the buttons, in the order of the controls.
+  std::vector<int> button_ids() const;
+  std::string describe() const;
+};
+
+// What to look for; empty fields and a process id of 0 match anything.
+struct WindowQuery {
+  std::string caption;
+  std::string class_name;
+  DWORD process_id = 0;
+};
+
+// A program started by a test. Ends it (forcibly) if the test has not
+// waited for it, so no test leaves processes behind.
+class ChildProcess {
+ public:
+  ChildProcess() = default;
+  ChildProcess(ChildProcess&& other) noexcept;
+  ChildProcess& operator=(ChildProcess&& other) noexcept;
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+  ~ChildProcess();
+
+  // command_line as CreateProcessA takes it; environment as "NAME=value"
+  // entries (null: the test's own environment).
+  static ChildProcess start(const std::string& command_line,
+                            const std::vector<std::string>* environment = nullptr);
+
+  bool started() const { return process_ != nullptr; }
+  DWORD id() const { return id_; }
+  HANDLE handle() const { return process_; }
+  // The exit code, or nothing when the process still runs after timeout_ms.
+  std::optional<DWORD> wait_exit(int timeout_ms = kDefaultTimeoutMs);
+
+ private:
+  HANDLE process_ = nullptr;
+  DWORD id_ = 0;
+};
+
+// The test's environment as "NAME=value" entries, with the named variables
+// removed (names compare without regard to case) and the given ones set.
+std::vector<std::string> environment_with(const std::vector<std::string>& removed,
+                                          const std::map<std::string, std::string>& set = {});
+
+class GuiRobot {
+ public:
+  // Visible top-level windows that match, in the system's z-order.
+  std::vector<SeenWindow> find_all(const WindowQuery& query);
+  std::optional<SeenWindow> find(const WindowQuery& query);
+  // Looks every 20 ms until a matching window is visible or timeout_ms pass.
+  std::optional<SeenWindow> wait_for(const WindowQuery& query, int timeout_ms = kDefaultTimeoutMs);
+  bool wait_gone(HWND window, int timeout_ms = kDefaultTimeoutMs);
+
+  SeenWindow look_at(HWND window);
+  // Posts the button's WM_COMMAND to its window.
+  void press(const SeenWindow& window, int button_id);
+  // Waits for a message box that matches, notes it, presses the button.
+  std::optional<SeenWindow> answer_message_box(const WindowQuery& query, int button_id,
+                                               int timeout_ms = kDefaultTimeoutMs);
+
+  // Waits for the process to end while noting every window it shows. The
+  // exit code, or nothing after timeout_ms.
+  std::optional<DWORD> watch_until_exit(ChildProcess& process, std::vector<SeenWindow>* shown,
+                                        int timeout_ms = kDefaultTimeoutMs);
+
+  const std::string& log() const { return log_; }
+  void note(const std::string& line) { log_ += line + "\n"; }
+
+ private:
+  std::string log_;
+};
+
+}  // namespace lume_test

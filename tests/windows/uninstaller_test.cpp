@@ -1,0 +1,266 @@
+// The uninstaller program, run as a separate process and watched by the
+// robot: launcher and removal modes, its three boxes and exit codes, what it
+// removes and what it leaves alone.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/gui_robot.h"
+#include "tests/support/test_files.h"
+#include "tests/support/test_registry.h"
+
+using lume_test::ChildProcess;
+using lume_test::GuiRobot;
+using lume_test::SeenWindow;
+
+using lume_test::key_exists;
+using lume_test::registry_text;
+
+namespace {
+
+const char kTitle[] = "Hello App";
+const char kCaption[] = "Uninstall Hello App";
+const char kQuestion[] = "Hello App will be uninstalled. Do you wish to continue?";
+
+std::string uninstall_key(const std::string& name) {
+  return "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + name;
+}
+
+void create_key(const std::string& key) {
+  HKEY handle;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                            KEY_SET_VALUE, nullptr, &handle, nullptr),
+            ERROR_SUCCESS)
+      << key;
+  RegSetValueExA(handle, "DisplayName", 0, REG_SZ, reinterpret_cast<const BYTE*>(kTitle),
+                 sizeof kTitle);
+  RegCloseKey(handle);
+}
+
+// One line of the data file: the kind, the text, a line feed.
+std::string record(char kind, const std::string& text) {
+  std::string line(1, kind);
+  line.append(text);
+  line.push_back('\n');
+  return line;
+}
+
+// The exit code of a process that the test did not start itself.
+std::optional<DWORD> exit_code_of(DWORD process_id, int timeout_ms) {
+  HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, process_id);
+  if (process == nullptr) return std::nullopt;
+  std::optional<DWORD> code;
+  if (WaitForSingleObject(process, DWORD(timeout_ms)) == WAIT_OBJECT_0) {
+    DWORD value = 0;
+    GetExitCodeProcess(process, &value);
+    code = value;
+  }
+  CloseHandle(process);
+  return code;
+}
+
+// An installation as the installer leaves it: "lumeuins.exe", the data file,
+// the recorded files, two shortcut files and the registration key.
+class Uninstaller : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = lume_test::fresh_test_folder(
+        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    folder_ = root_ + "Programs\\Hello App\\";
+    temp_ = root_ + "my temp folder\\";
+    key_ = "Lume uninstaller test " + std::to_string(GetCurrentProcessId());
+    lay_out_installation();
+  }
+
+  void lay_out_installation() {
+    lume_test::make_folders(folder_ + "doc\\en");
+    lume_test::make_folders(temp_);
+    lume_test::make_folders(root_ + "Start Menu\\Hello");
+    lume_test::make_folders(root_ + "Desktop");
+    ASSERT_TRUE(lume_test::copy_file(lume_test::windows_path(LUME_UNINSTALLER_EXE), installed()));
+
+    recorded_ = {folder_ + "hello.exe", folder_ + "doc\\readme.txt", folder_ + "doc\\en\\guide.txt",
+                 folder_ + "empty.txt"};
+    std::string data = std::string(kTitle) + "\n";
+    for (const std::string& path : recorded_) {
+      ASSERT_TRUE(lume_test::write_file(path, path == recorded_.back() ? "" : "contents"));
+      data += record('0', path);
+    }
+    shortcuts_ = {root_ + "Start Menu\\Hello\\Hello.lnk", root_ + "Desktop\\Hello.lnk"};
+    for (const std::string& path : shortcuts_) ASSERT_TRUE(lume_test::write_file(path, "link"));
+    data += record('1', shortcuts_[0]) + record('2', shortcuts_[1]);
+    create_key(uninstall_key(key_));
+    data += record('3', uninstall_key(key_));
+    data_ = data;
+    ASSERT_TRUE(lume_test::write_file(folder_ + "lumeuins.dat", data_));
+  }
+
+  void TearDown() override {
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, uninstall_key(key_).c_str());
+    lume_test::remove_tree(root_.substr(0, root_.size() - 1));
+    if (HasFailure()) std::printf("robot log:\n%s", robot_.log().c_str());
+  }
+
+  std::string installed() const { return folder_ + "lumeuins.exe"; }
+
+  // Runs removal mode as the launcher would: from a copy in the temporary
+  // folder, with the installed path as its argument.
+  ChildProcess run_removal() {
+    std::string copy = temp_ + "lumeuinsx.exe";
+    EXPECT_TRUE(lume_test::copy_file(installed(), copy));
+    return ChildProcess::start(lume_test::quoted(copy) + " " + lume_test::quoted(installed()));
+  }
+
+  std::vector<std::string> environment_with_temp(const std::string& temp) {
+    return lume_test::environment_with({"TMP"}, {{"TEMP", temp}});
+  }
+
+  void expect_everything_recorded_is_gone() {
+    for (const std::string& path : recorded_) EXPECT_FALSE(lume_test::file_exists(path)) << path;
+    for (const std::string& path : shortcuts_) EXPECT_FALSE(lume_test::file_exists(path)) << path;
+    EXPECT_FALSE(lume_test::folder_exists(root_ + "Start Menu\\Hello"));  // emptied group
+    EXPECT_FALSE(key_exists(uninstall_key(key_)));
+    EXPECT_FALSE(lume_test::file_exists(folder_ + "lumeuins.dat"));
+  }
+
+  void expect_nothing_changed() {
+    for (const std::string& path : recorded_) EXPECT_TRUE(lume_test::file_exists(path)) << path;
+    for (const std::string& path : shortcuts_) EXPECT_TRUE(lume_test::file_exists(path)) << path;
+    EXPECT_TRUE(key_exists(uninstall_key(key_)));
+    EXPECT_TRUE(lume_test::file_exists(installed()));
+    EXPECT_EQ(lume_test::read_file(folder_ + "lumeuins.dat"), data_);
+  }
+
+  // Answers the confirmation from process_id with Yes and the completion
+  // box with OK.
+  void confirm_and_complete(DWORD process_id) {
+    std::optional<SeenWindow> question = robot_.answer_message_box({kCaption, "", process_id}, IDYES);
+    ASSERT_TRUE(question);
+    EXPECT_EQ(question->message(), kQuestion);
+    EXPECT_EQ(question->button_ids(), (std::vector<int>{IDYES, IDNO}));
+    std::optional<SeenWindow> done =
+        robot_.answer_message_box({kCaption, "", process_id}, IDOK, 30000);
+    ASSERT_TRUE(done);
+    EXPECT_EQ(done->message(), "Uninstall Complete.");
+  }
+
+  std::string root_, folder_, temp_, key_, data_;
+  std::vector<std::string> recorded_, shortcuts_;
+  GuiRobot robot_;
+};
+
+}  // namespace
+
+TEST_F(Uninstaller, LauncherRestartsFromACopyInATemporaryFolderWithBlanks) {
+  std::vector<std::string> environment = environment_with_temp(temp_.substr(0, temp_.size() - 1));
+  ChildProcess launcher = ChildProcess::start(lume_test::quoted(installed()), &environment);
+  ASSERT_TRUE(launcher.started());
+  std::vector<SeenWindow> shown;
+  EXPECT_EQ(robot_.watch_until_exit(launcher, &shown), 0u);
+  EXPECT_TRUE(shown.empty()) << "the launcher showed a window";
+  EXPECT_TRUE(lume_test::file_exists(temp_ + "lumeuinsx.exe"));
+
+  std::optional<SeenWindow> question = robot_.wait_for({kCaption, "#32770"});
+  ASSERT_TRUE(question);
+  EXPECT_NE(question->process_id, launcher.id());
+  DWORD copy = question->process_id;
+  confirm_and_complete(copy);
+  EXPECT_EQ(exit_code_of(copy, 10000), 0u);
+
+  expect_everything_recorded_is_gone();
+  EXPECT_FALSE(lume_test::file_exists(installed()));
+  // The installation folder and its emptied parent went with the data file.
+  EXPECT_FALSE(lume_test::folder_exists(folder_));
+  EXPECT_FALSE(lume_test::folder_exists(root_ + "Programs"));
+  EXPECT_TRUE(lume_test::file_exists(temp_ + "lumeuinsx.exe"));  // the copy stays behind
+}
+
+TEST_F(Uninstaller, RemovalKeepsAFolderThatStillHoldsAUsersFile) {
+  ASSERT_TRUE(lume_test::write_file(folder_ + "doc\\my notes.txt", "mine"));
+  ChildProcess removal = run_removal();
+  confirm_and_complete(removal.id());
+  EXPECT_EQ(removal.wait_exit(), 0u);
+
+  expect_everything_recorded_is_gone();
+  EXPECT_FALSE(lume_test::folder_exists(folder_ + "doc\\en"));
+  EXPECT_TRUE(lume_test::file_exists(folder_ + "doc\\my notes.txt"));
+  EXPECT_FALSE(lume_test::file_exists(installed()));
+}
+
+TEST_F(Uninstaller, AnsweringNoChangesNothing) {
+  ChildProcess removal = run_removal();
+  std::optional<SeenWindow> question = robot_.answer_message_box({kCaption, "", removal.id()}, IDNO);
+  ASSERT_TRUE(question);
+  EXPECT_EQ(question->message(), kQuestion);
+  EXPECT_EQ(removal.wait_exit(), 1u);
+  expect_nothing_changed();
+}
+
+TEST_F(Uninstaller, AMissingDataFileIsReportedWithExitCode2) {
+  ASSERT_TRUE(DeleteFileA((folder_ + "lumeuins.dat").c_str()));
+  ChildProcess removal = run_removal();
+  std::optional<SeenWindow> box = robot_.answer_message_box({"Uninstall", "", removal.id()}, IDOK);
+  ASSERT_TRUE(box);
+  EXPECT_EQ(box->message(), "Error: Cannot open uninstall data file.");
+  EXPECT_EQ(box->button_ids(), std::vector<int>{IDOK});
+  EXPECT_EQ(removal.wait_exit(), 2u);
+  EXPECT_TRUE(lume_test::file_exists(installed()));
+  EXPECT_TRUE(lume_test::file_exists(recorded_[0]));
+}
+
+// Without a usable temporary folder the launcher removes the installation
+// itself: its own file cannot go while it runs, everything else does.
+TEST_F(Uninstaller, WithoutAUsableTemporaryFolderTheLauncherRemovesInPlace) {
+  struct Case {
+    const char* what;
+    std::vector<std::string> environment;
+  };
+  std::vector<Case> cases = {
+      {"no TEMP and no TMP", lume_test::environment_with({"TEMP", "TMP"})},
+      {"an empty TEMP", environment_with_temp("")},
+      {"a TEMP too long for a path", environment_with_temp("C:\\" + std::string(300, 't'))},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (&c != &cases.front()) lay_out_installation();
+    ChildProcess launcher = ChildProcess::start(lume_test::quoted(installed()), &c.environment);
+    confirm_and_complete(launcher.id());
+    EXPECT_EQ(launcher.wait_exit(30000), 0u);
+    expect_everything_recorded_is_gone();
+    EXPECT_TRUE(lume_test::file_exists(installed()));  // ten attempts, all refused
+  }
+}
+
+TEST_F(Uninstaller, LeavesAloneWhatADataFileNamesOutsideTheInstallation) {
+  std::vector<std::string> outside = {
+      root_ + "precious.txt",
+      root_ + "Programs\\other.txt",
+      root_ + "Desktop\\report.doc",
+  };
+  for (const std::string& path : outside) ASSERT_TRUE(lume_test::write_file(path, "keep"));
+  std::string other_key = "Software\\Lume uninstaller test outside " +
+                          std::to_string(GetCurrentProcessId());
+  create_key(other_key);
+  create_key(uninstall_key(key_) + " 2");
+
+  std::string hostile = data_ + record('0', outside[0]) + record('0', folder_ + "..\\other.txt") +
+                        record('0', folder_ + "doc/../../other.txt") + record('1', outside[2]) +
+                        record('2', outside[0]) + record('3', other_key) +
+                        record('3', uninstall_key("")) + record('9', outside[0]);
+  ASSERT_TRUE(lume_test::write_file(folder_ + "lumeuins.dat", hostile));
+  ChildProcess removal = run_removal();
+  confirm_and_complete(removal.id());
+  EXPECT_EQ(removal.wait_exit(), 0u);
+
+  for (const std::string& path : outside) EXPECT_TRUE(lume_test::file_exists(path)) << path;
+  EXPECT_TRUE(key_exists(other_key));
+  EXPECT_TRUE(key_exists(uninstall_key(key_) + " 2"));
+  EXPECT_TRUE(key_exists("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"));
+  expect_everything_recorded_is_gone();  // the genuine records still went
+
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE, other_key.c_str());
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE, (uninstall_key(key_) + " 2").c_str());
+}

@@ -1,0 +1,65 @@
+// What the tool tells its user while it works: warnings, summaries and the
+// progress of long work. A progress bar on standard error when that is a
+// terminal, plain lines when it is not, nothing with --quiet.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace lume {
+
+enum class ProgressStyle { none, lines, bar };
+
+class Progress {
+ public:
+  Progress(ProgressStyle style, std::string action, uint64_t total, std::FILE* out = stderr);
+  ~Progress();
+  Progress(const Progress&) = delete;
+  Progress& operator=(const Progress&) = delete;
+
+  void update(uint64_t done);
+  // The closing line, with the time taken and the rate.
+  void finish();
+
+ private:
+  double seconds() const;
+  std::string figures(uint64_t done, bool final) const;
+
+  ProgressStyle style_;
+  std::string action_;
+  uint64_t total_;
+  std::FILE* out_;
+  std::chrono::steady_clock::time_point start_;
+  double last_shown_ = -1;
+  int last_tenth_ = 0;
+  uint64_t done_ = 0;
+  bool finished_ = false;
+};
+
+class Console {
+ public:
+  explicit Console(bool quiet, std::FILE* err = stderr, std::FILE* out = stdout);
+
+  // Shown even with --quiet; kept for whoever asks.
+  void warn(const std::string& message);
+  // A result line on standard output; not with --quiet.
+  void say(const std::string& message);
+  ProgressStyle progress_style() const { return style_; }
+
+  const std::vector<std::string>& warnings() const { return warnings_; }
+
+ private:
+  bool quiet_;
+  std::FILE* err_;
+  std::FILE* out_;
+  ProgressStyle style_;
+  std::vector<std::string> warnings_;
+};
+
+// "12.3 MiB", "512 bytes".
+std::string byte_count(uint64_t bytes);
+
+}  // namespace lume

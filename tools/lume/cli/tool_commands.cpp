@@ -1,0 +1,132 @@
+#include "tools/lume/cli/tool_commands.h"
+
+#include <fmt/core.h>
+
+#include <memory>
+
+#include "tools/lume/archive/installer_reader.h"
+#include "tools/lume/cli/console.h"
+#include "tools/lume/cli/stub_location.h"
+#include "tools/lume/codec/encoder.h"
+#include "tools/lume/commands/build.h"
+#include "tools/lume/commands/inspect.h"
+#include "tools/lume/project/project_file.h"
+
+namespace lume {
+
+namespace {
+
+struct BuildOptions {
+  std::string project = kDefaultProjectFile;
+  std::string output;
+  std::string arch = "x86";
+  int level = codec::kDefaultLevel;
+  std::string stub;
+  bool quiet = false;
+};
+
+struct InspectOptions {
+  std::string installer;
+  std::string folder;
+  int code_page = kDefaultCodePage;
+  bool json = false;
+  bool quiet = false;
+};
+
+void run_build(const BuildOptions& o) {
+  Console console(o.quiet);
+  BuildRequest request;
+  request.project_file = o.project;
+  request.output = o.output;
+  request.level = o.level;
+  Arch arch = o.arch == "x64" ? Arch::x64 : Arch::x86;
+  request.stub = o.stub.empty() ? find_stub(arch) : std::filesystem::path(o.stub);
+  BuildResult result = build_installer(request, console);
+  console.say(fmt::format("{}: {} file{} of {} bytes in an installer of {} bytes",
+                          result.output.string(), result.file_count,
+                          result.file_count == 1 ? "" : "s", result.total_size,
+                          result.installer_size));
+}
+
+int report(const std::vector<std::string>& problems, const std::string& file, Console& console,
+           const std::string& success) {
+  for (const std::string& problem : problems) fmt::print(stderr, "lume: {}: {}\n", file, problem);
+  if (!problems.empty()) {
+    fmt::print(stderr, "lume: {}: {} problem{}\n", file, problems.size(),
+               problems.size() == 1 ? "" : "s");
+    return 1;
+  }
+  console.say(success);
+  return 0;
+}
+
+void add_code_page_option(CLI::App* command, InspectOptions& o) {
+  command
+      ->add_option("--code-page", o.code_page,
+                   "Windows code page of the installer's texts (default 1252)")
+      ->check(CLI::Range(1, 65535));
+}
+
+}  // namespace
+
+void add_tool_commands(CLI::App& app, int& exit_code) {
+  auto build_options = std::make_shared<BuildOptions>();
+  CLI::App* build = app.add_subcommand("build", "Build an installer from a project file");
+  build->add_option("project", build_options->project, "Project file (default lume.toml)");
+  build->add_option("-o,--output", build_options->output,
+                    "Installer to write (default <folder>Setup.exe here)");
+  build
+      ->add_option("--arch", build_options->arch,
+                   "x86: the PE32 product (default); x64: PE32+, for tests under wine64")
+      ->check(CLI::IsMember({"x86", "x64"}));
+  build
+      ->add_option("--level", build_options->level,
+                   fmt::format("Compression level, {} (fastest) to {} (default {})",
+                               codec::kFastestLevel, codec::kMaxLevel, codec::kDefaultLevel))
+      ->check(CLI::Range(codec::kFastestLevel, codec::kMaxLevel));
+  build->add_option("--stub", build_options->stub, "Stub to use instead of the one found");
+  build->add_flag("-q,--quiet", build_options->quiet, "No progress and no summary");
+  build->callback([build_options] { run_build(*build_options); });
+
+  auto list_options = std::make_shared<InspectOptions>();
+  CLI::App* list = app.add_subcommand("list", "Print an installer's slots and file table");
+  list->add_option("installer", list_options->installer, "Installer to read")->required();
+  list->add_flag("--json", list_options->json, "One JSON object, for machines");
+  add_code_page_option(list, *list_options);
+  list->callback([list_options] {
+    Installer in = read_installer(list_options->installer);
+    fmt::print("{}", list_options->json ? list_json(in, list_options->code_page)
+                                        : list_text(in, list_options->code_page));
+  });
+
+  auto verify_options = std::make_shared<InspectOptions>();
+  CLI::App* verify = app.add_subcommand("verify", "Decode an installer's payload and check it");
+  verify->add_option("installer", verify_options->installer, "Installer to check")->required();
+  add_code_page_option(verify, *verify_options);
+  verify->add_flag("-q,--quiet", verify_options->quiet, "No progress and no summary");
+  verify->callback([verify_options, &exit_code] {
+    const InspectOptions& o = *verify_options;
+    Console console(o.quiet);
+    Installer in = read_installer(o.installer);
+    exit_code = report(verify_installer(in, o.code_page, console), o.installer, console,
+                       fmt::format("{}: {} files, {} bytes: all sound", o.installer,
+                                   in.files.size(), in.header.total_size));
+  });
+
+  auto extract_options = std::make_shared<InspectOptions>();
+  CLI::App* extract =
+      app.add_subcommand("extract", "Write an installer's files, with their times, into a folder");
+  extract->add_option("installer", extract_options->installer, "Installer to read")->required();
+  extract->add_option("folder", extract_options->folder, "Folder to write into")->required();
+  add_code_page_option(extract, *extract_options);
+  extract->add_flag("-q,--quiet", extract_options->quiet, "No progress and no summary");
+  extract->callback([extract_options, &exit_code] {
+    const InspectOptions& o = *extract_options;
+    Console console(o.quiet);
+    Installer in = read_installer(o.installer);
+    exit_code = report(extract_installer(in, o.folder, o.code_page, console), o.installer, console,
+                       fmt::format("{}: {} files written", o.folder, in.files.size()));
+  });
+}
+
+}  // namespace lume

@@ -1,0 +1,172 @@
+#include "tools/lume/commands/build.h"
+
+#include <fmt/core.h>
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+
+#include "payload/archive_format.h"
+#include "payload/check_value.h"
+#include "tools/lume/archive/directory_writer.h"
+#include "tools/lume/cli/atomic_file.h"
+#include "tools/lume/cli/error.h"
+#include "tools/lume/codec/encoder.h"
+#include "tools/lume/host/host_system.h"
+#include "tools/lume/project/payload_names.h"
+#include "tools/lume/project/project_file.h"
+#include "tools/lume/project/source_tree.h"
+#include "tools/lume/stub/stub_patcher.h"
+#include "uninstaller/uninstall_data.h"
+
+namespace lume {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<uint8_t> read_stub(const fs::path& stub) {
+  std::ifstream in(stub, std::ios::binary);
+  if (!in)
+    throw Error(fmt::format("{}: cannot open the stub: {}", stub.string(), std::strerror(errno)));
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The installer writes these two beside the payload's files; a payload file
+// of the same name would overwrite the uninstaller or its open data file.
+void refuse_installer_own_names(const std::vector<std::string>& names, const fs::path& source) {
+  for (const std::string& name : names) {
+    std::string folded = fold_case(name);
+    if (folded == LUME_UNINSTALLER_NAME || folded == LUME_UNINSTALL_DATA_NAME)
+      throw Error(fmt::format("{}: the installer writes a file of this name itself",
+                              (source / name).string()));
+  }
+}
+
+struct PayloadPlan {
+  std::vector<SourceFile> files;
+  std::vector<std::string> relative_names;  // UTF-8, "/" between folders
+  std::vector<std::string> payload_names;   // code page, "\" between folders
+  uint64_t total_size = 0;
+};
+
+// An earlier build's output inside the source folder is no part of the product.
+void leave_out_output(SourceTree& tree, const fs::path& output, Console& console) {
+  std::error_code ec;
+  fs::path target = fs::weakly_canonical(output, ec);
+  if (ec) return;
+  std::erase_if(tree.files, [&](const SourceFile& file) {
+    std::error_code ignored;
+    if (fs::weakly_canonical(file.path, ignored) != target) return false;
+    console.warn(
+        fmt::format("{}: left out; it is the installer being written", file.path.string()));
+    return true;
+  });
+}
+
+PayloadPlan plan_payload(const Project& project, const fs::path& output, Console& console) {
+  SourceTree tree = walk_source(project.source, ExcludePatterns(project.exclude));
+  leave_out_output(tree, output, console);
+  for (const std::string& folder : tree.empty_folders)
+    console.warn(
+        fmt::format("{}: an empty folder; the installer carries files only, so it is left out",
+                    (project.source / folder).string()));
+  if (tree.files.empty())
+    throw Error(fmt::format("{}: the source folder holds no files{}", project.source.string(),
+                            project.exclude.empty() ? "" : " that are not excluded"));
+
+  PayloadPlan plan;
+  for (const SourceFile& file : tree.files) {
+    plan.relative_names.push_back(file.relative);
+    plan.payload_names.push_back(
+        payload_name(file.relative, project.code_page, file.path.string()));
+    plan.total_size += file.size;
+  }
+  refuse_case_collisions(plan.relative_names);
+  refuse_installer_own_names(plan.relative_names, project.source);
+  if (plan.total_size > codec::kMaxInputSize)
+    throw Error(
+        fmt::format("{}: the files add up to {} bytes; an installer holds less than 4 GiB "
+                    "(at most {} bytes)",
+                    project.source.string(), plan.total_size, codec::kMaxInputSize));
+  uint64_t directory = directory_size_of(plan.payload_names);
+  if (directory > kDirectoryBufferSize)
+    throw Error(fmt::format(
+        "{}: the directory of these {} files takes {} bytes; the installer "
+        "holds at most {}",
+        project.source.string(), tree.files.size(), directory, unsigned(kDirectoryBufferSize)));
+  plan.files = std::move(tree.files);
+  return plan;
+}
+
+// Every file's contents back to back, with their directory entries.
+std::vector<uint8_t> read_contents(const PayloadPlan& plan,
+                                   std::vector<PayloadFileEntry>& entries) {
+  build_crc_table();
+  std::vector<uint8_t> contents;
+  contents.reserve(size_t(plan.total_size));
+  for (size_t k = 0; k < plan.files.size(); ++k) {
+    const SourceFile& file = plan.files[k];
+    size_t start = contents.size();
+    contents.resize(start + size_t(file.size));
+    host::read_file_exactly(file.path, contents.data() + start, file.size);
+    PayloadFileEntry entry;
+    entry.name = plan.payload_names[k];
+    entry.size = uint32_t(file.size);
+    entry.check = update_check(kCheckPreset, contents.data() + start, uint32_t(file.size));
+    entry.times = file.times;
+    entries.push_back(std::move(entry));
+  }
+  return contents;
+}
+
+fs::path default_output(const Project& project) {
+  std::string name = project.folder_name;
+  std::replace(name.begin(), name.end(), '\\', '_');
+  std::replace(name.begin(), name.end(), '/', '_');
+  return fs::path(name + "Setup.exe");
+}
+
+}  // namespace
+
+BuildResult build_installer(const BuildRequest& request, Console& console) {
+  Project project = read_project(request.project_file);
+  if (!host::code_page_known(project.code_page))
+    throw Error(fmt::format("{}: code page {} is not known on this system", project.file.string(),
+                            project.code_page));
+  fs::path output = request.output.empty() ? default_output(project) : request.output;
+  PayloadPlan plan = plan_payload(project, output, console);
+
+  std::vector<std::string> warnings;
+  SlotValues slots = make_slot_values(project, plan.relative_names, warnings);
+  for (const std::string& warning : warnings) console.warn(warning);
+
+  std::vector<uint8_t> installer = read_stub(request.stub);
+  patch_stub(installer, slots, request.stub.string());
+
+  std::vector<PayloadFileEntry> entries;
+  std::vector<uint8_t> contents = read_contents(plan, entries);
+  std::vector<uint8_t> head = header_and_directory(entries);
+
+  Progress progress(console.progress_style(), "compressing", contents.size());
+  codec::EncodeOptions options;
+  options.level = request.level;
+  options.progress = [&](uint64_t done) { progress.update(done); };
+  std::vector<uint8_t> stream = codec::encode(contents, options);
+  progress.update(contents.size());
+  progress.finish();
+
+  BuildResult result;
+  result.output = output;
+  AtomicFile out(output);
+  out.write(installer);
+  out.write(head);
+  out.write(stream);
+  out.commit();
+  result.file_count = entries.size();
+  result.total_size = contents.size();
+  result.installer_size = installer.size() + head.size() + stream.size();
+  return result;
+}
+
+}  // namespace lume

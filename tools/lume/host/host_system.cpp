@@ -1,0 +1,145 @@
+#include "tools/lume/host/host_system.h"
+
+#include <fcntl.h>
+#include <fmt/core.h>
+#include <iconv.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "tools/lume/archive/file_time.h"
+#include "tools/lume/cli/error.h"
+
+namespace lume::host {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+uint64_t ticks_of(const struct statx_timestamp& t) {
+  return filetime_from_unix({t.tv_sec, t.tv_nsec});
+}
+
+uint64_t ticks_of(const struct timespec& t) {
+  return filetime_from_unix({t.tv_sec, uint32_t(t.tv_nsec)});
+}
+
+std::string iconv_name(int code_page) {
+  return code_page == 65001 ? std::string("UTF-8") : fmt::format("CP{}", code_page);
+}
+
+// One whole conversion; nullopt on any sequence the target cannot hold or
+// the source does not define (EILSEQ, or EINVAL for a cut-off sequence).
+std::optional<std::string> convert(std::string_view input, const std::string& to,
+                                   const std::string& from) {
+  iconv_t cd = iconv_open(to.c_str(), from.c_str());
+  if (cd == iconv_t(-1)) return std::nullopt;
+  std::string output;
+  std::vector<char> buffer(4 * input.size() + 16);
+  char* in = const_cast<char*>(input.data());
+  size_t in_left = input.size();
+  bool ok = true;
+  while (ok && in_left > 0) {
+    char* out = buffer.data();
+    size_t out_left = buffer.size();
+    size_t done = iconv(cd, &in, &in_left, &out, &out_left);
+    output.append(buffer.data(), out - buffer.data());
+    ok = done != size_t(-1) || errno == E2BIG;
+  }
+  if (ok) {  // a stateful encoding may owe a closing shift sequence
+    char* out = buffer.data();
+    size_t out_left = buffer.size();
+    ok = iconv(cd, nullptr, nullptr, &out, &out_left) != size_t(-1);
+    output.append(buffer.data(), out - buffer.data());
+  }
+  iconv_close(cd);
+  if (!ok) return std::nullopt;
+  return output;
+}
+
+}  // namespace
+
+FileTimes read_file_times(const fs::path& path) {
+  struct statx sx;
+  if (statx(AT_FDCWD, path.c_str(), 0, STATX_BTIME | STATX_ATIME | STATX_MTIME, &sx) == 0) {
+    FileTimes times;
+    times.last_access = ticks_of(sx.stx_atime);
+    times.last_write = ticks_of(sx.stx_mtime);
+    times.creation = (sx.stx_mask & STATX_BTIME) ? ticks_of(sx.stx_btime) : times.last_write;
+    return times;
+  }
+  if (errno != ENOSYS)
+    throw Error(fmt::format("{}: cannot read its times: {}", path.string(), std::strerror(errno)));
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0)
+    throw Error(fmt::format("{}: cannot read its times: {}", path.string(), std::strerror(errno)));
+  FileTimes times;
+  times.last_access = ticks_of(st.st_atim);
+  times.last_write = ticks_of(st.st_mtim);
+  times.creation = times.last_write;
+  return times;
+}
+
+void write_file_times(const fs::path& path, const FileTimes& times) {
+  struct timespec both[2];
+  UnixTime access = unix_from_filetime(times.last_access);
+  UnixTime write = unix_from_filetime(times.last_write);
+  both[0] = {time_t(access.seconds), long(access.nanoseconds)};
+  both[1] = {time_t(write.seconds), long(write.nanoseconds)};
+  if (utimensat(AT_FDCWD, path.c_str(), both, 0) != 0)
+    throw Error(fmt::format("{}: cannot set its times: {}", path.string(), std::strerror(errno)));
+}
+
+void read_file_exactly(const fs::path& path, uint8_t* out, uint64_t size) {
+  int fd = open(path.c_str(), O_RDONLY | O_NOATIME | O_CLOEXEC);
+  if (fd < 0 && errno == EPERM) fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw Error(fmt::format("{}: cannot open: {}", path.string(), std::strerror(errno)));
+  uint64_t done = 0;
+  ssize_t got = 1;
+  while (got > 0 && done < size) {
+    got = read(fd, out + done, size_t(std::min<uint64_t>(size - done, 1 << 30)));
+    if (got > 0) done += uint64_t(got);
+  }
+  int error = got < 0 ? errno : 0;
+  uint8_t probe;
+  bool longer = got >= 0 && done == size && read(fd, &probe, 1) > 0;
+  close(fd);
+  if (error != 0)
+    throw Error(fmt::format("{}: read failed: {}", path.string(), std::strerror(error)));
+  if (done != size || longer)
+    throw Error(fmt::format("{}: the file changed while it was read", path.string()));
+}
+
+bool code_page_known(int code_page) {
+  if (code_page <= 0) return false;
+  iconv_t cd = iconv_open(iconv_name(code_page).c_str(), "UTF-8");
+  if (cd == iconv_t(-1)) return false;
+  iconv_close(cd);
+  return true;
+}
+
+std::optional<std::string> to_code_page(std::string_view utf8, int code_page) {
+  return convert(utf8, iconv_name(code_page), "UTF-8");
+}
+
+std::optional<std::string> from_code_page(std::string_view bytes, int code_page) {
+  return convert(bytes, "UTF-8", iconv_name(code_page));
+}
+
+std::string utf8_of(const fs::path& path) { return path.native(); }
+
+fs::path path_of_utf8(const std::string& utf8) { return fs::path(utf8); }
+
+bool is_terminal(std::FILE* stream) { return isatty(fileno(stream)) == 1; }
+
+fs::path own_executable() {
+  std::error_code ec;
+  fs::path self = fs::read_symlink("/proc/self/exe", ec);
+  return ec ? fs::path() : self;
+}
+
+}  // namespace lume::host

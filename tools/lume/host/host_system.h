@@ -1,0 +1,48 @@
+// Everything the tool asks of the host system beyond std::filesystem: file
+// times, code-page conversion, terminals, its own location. The only file
+// with POSIX calls, so that a Windows build of the tool replaces just this.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "tools/lume/archive/file_time.h"
+
+namespace lume::host {
+
+// Reads the times of path (following a symbolic link). Creation is the birth
+// time where the file system keeps one, else the last write time. Throws
+// lume::Error naming the file.
+FileTimes read_file_times(const std::filesystem::path& path);
+
+// Sets last access and last write; the host cannot set a creation time.
+void write_file_times(const std::filesystem::path& path, const FileTimes& times);
+
+// Reads exactly size bytes of path into out, without moving the file's last
+// access time where the system lets the tool (its own files). Throws
+// lume::Error naming the file when it cannot be read or is not size bytes long.
+void read_file_exactly(const std::filesystem::path& path, uint8_t* out, uint64_t size);
+
+// True when the host can convert to and from this Windows code page.
+bool code_page_known(int code_page);
+
+// UTF-8 to the code page's bytes; nullopt when a character has no form there.
+std::optional<std::string> to_code_page(std::string_view utf8, int code_page);
+
+// The code page's bytes to UTF-8; nullopt when a byte sequence is undefined.
+std::optional<std::string> from_code_page(std::string_view bytes, int code_page);
+
+// A name or path as UTF-8 text and back: the host's own bytes here.
+std::string utf8_of(const std::filesystem::path& path);
+std::filesystem::path path_of_utf8(const std::string& utf8);
+
+bool is_terminal(std::FILE* stream);
+
+// The path of the running executable; empty when the host cannot tell.
+std::filesystem::path own_executable();
+
+}  // namespace lume::host

@@ -1,0 +1,178 @@
+#include "tools/lume/project/payload_names.h"
+
+#include <fmt/core.h>
+
+#include <map>
+
+#include "payload/archive_format.h"
+#include "payload/directory_rules.h"
+#include "tools/lume/cli/error.h"
+#include "tools/lume/host/host_system.h"
+
+namespace lume {
+
+namespace {
+
+void append_utf8(std::string& out, int32_t c) {
+  if (c < 0x80) {
+    out += char(c);
+  } else if (c < 0x800) {
+    out += char(0xC0 | c >> 6);
+    out += char(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += char(0xE0 | c >> 12);
+    out += char(0x80 | (c >> 6 & 0x3F));
+    out += char(0x80 | (c & 0x3F));
+  } else {
+    out += char(0xF0 | c >> 18);
+    out += char(0x80 | (c >> 12 & 0x3F));
+    out += char(0x80 | (c >> 6 & 0x3F));
+    out += char(0x80 | (c & 0x3F));
+  }
+}
+
+int32_t fold_code_point(int32_t c) {
+  if (c >= 'A' && c <= 'Z') return c + 32;
+  if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 32;
+  if (c == 0x178) return 0xFF;
+  if (c >= 0x100 && c <= 0x17E && c != 0x130 && c != 0x131 && c != 0x138 && c != 0x149) {
+    // Latin Extended-A pairs upper and lower case at even and odd points,
+    // except between U+0139 and U+0148 and from U+0179, where they are shifted by one.
+    bool shifted = (c >= 0x139 && c <= 0x148) || c >= 0x179;
+    return shifted ? ((c & 1) ? c + 1 : c) : (c | 1);
+  }
+  if (c >= 0x391 && c <= 0x3AB && c != 0x3A2) return c + 32;
+  if (c >= 0x410 && c <= 0x42F) return c + 32;
+  if (c >= 0x400 && c <= 0x40F) return c + 80;
+  return c;
+}
+
+// Pins down which character the code page cannot hold, for the message.
+std::string unconvertible_character(std::string_view utf8, int code_page) {
+  for (size_t pos = 0; pos < utf8.size();) {
+    size_t start = pos;
+    int32_t c = next_code_point(utf8, pos);
+    if (c < 0) break;
+    if (!host::to_code_page(utf8.substr(start, pos - start), code_page))
+      return fmt::format("'{}' (U+{:04X})", utf8.substr(start, pos - start), c);
+  }
+  return "a character";
+}
+
+}  // namespace
+
+int32_t next_code_point(std::string_view s, size_t& pos) {
+  auto byte = [&](size_t i) { return i < s.size() ? uint8_t(s[i]) : 0; };
+  uint8_t lead = byte(pos);
+  int length = lead < 0x80         ? 1
+               : (lead >> 5) == 6  ? 2
+               : (lead >> 4) == 14 ? 3
+               : (lead >> 3) == 30 ? 4
+                                   : 0;
+  if (length == 0 || pos + length > s.size()) return -1;
+  int32_t c = length == 1 ? lead : lead & (0x7F >> length);
+  for (int i = 1; i < length; ++i) {
+    if ((byte(pos + i) & 0xC0) != 0x80) return -1;
+    c = c << 6 | (byte(pos + i) & 0x3F);
+  }
+  // Overlong forms, surrogates and points past U+10FFFF are not UTF-8.
+  static const int32_t kSmallest[5] = {0, 0, 0x80, 0x800, 0x10000};
+  if (c < kSmallest[length] || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) return -1;
+  pos += length;
+  return c;
+}
+
+std::string fold_case(std::string_view utf8) {
+  std::string out;
+  for (size_t pos = 0; pos < utf8.size();) {
+    int32_t c = next_code_point(utf8, pos);
+    if (c < 0) {  // not UTF-8: compare the rest as bytes
+      out.append(utf8.substr(pos));
+      break;
+    }
+    append_utf8(out, fold_code_point(c));
+  }
+  return out;
+}
+
+std::string code_page_text(std::string_view utf8, int code_page, std::string_view what) {
+  for (size_t pos = 0; pos < utf8.size();)
+    if (next_code_point(utf8, pos) < 0) throw Error(fmt::format("{}: not valid UTF-8", what));
+  std::optional<std::string> bytes = host::to_code_page(utf8, code_page);
+  if (!bytes)
+    throw Error(fmt::format("{}: {} has no form in code page {}", what,
+                            unconvertible_character(utf8, code_page), code_page));
+  return *bytes;
+}
+
+std::string payload_name(std::string_view relative_utf8, int code_page,
+                         std::string_view shown_name) {
+  std::string name;
+  // Folder by folder, so that a double-byte character whose second byte is
+  // 0x5C cannot pass for a separator.
+  size_t start = 0;
+  for (;;) {
+    size_t slash = relative_utf8.find('/', start);
+    std::string_view part = relative_utf8.substr(start, slash - start);
+    if (part.find('\\') != std::string_view::npos)
+      throw Error(fmt::format("{}: the name holds '\\', which Windows takes as a folder separator",
+                              shown_name));
+    std::string bytes = code_page_text(part, code_page, shown_name);
+    if (bytes.find('\\') != std::string::npos)
+      throw Error(
+          fmt::format("{}: in code page {} a character of this name holds the byte of "
+                      "'\\', which the installer would take as a folder separator",
+                      shown_name, code_page));
+    name += bytes;
+    if (slash == std::string_view::npos) break;
+    name += '\\';
+    start = slash + 1;
+  }
+
+  if (name.size() > kMaxNameLength)
+    throw Error(fmt::format("{}: the name is {} bytes long; the installer takes at most {}",
+                            shown_name, name.size(), unsigned(kMaxNameLength)));
+  NameProblem problem = check_entry_name(name.data(), unsigned(name.size()));
+  if (problem != name_ok)
+    throw Error(fmt::format("{}: a name the installer refuses: {}", shown_name,
+                            name_problem_text(problem)));
+  if (kAssumedFolderLength + name.size() > kPathCapacity - 1)
+    throw Error(
+        fmt::format("{}: the name is {} bytes long; under an installation folder of {} "
+                    "characters its path would pass {}",
+                    shown_name, name.size(), kAssumedFolderLength, unsigned(kPathCapacity - 1)));
+  return name;
+}
+
+void refuse_case_collisions(const std::vector<std::string>& utf8_names) {
+  std::map<std::string, std::string> files;    // folded name -> name
+  std::map<std::string, std::string> folders;  // folded folder -> the name that implies it
+  for (const std::string& name : utf8_names) {
+    for (size_t slash = name.find('/'); slash != std::string::npos;
+         slash = name.find('/', slash + 1)) {
+      std::string folder = name.substr(0, slash);
+      auto [it, added] = folders.emplace(fold_case(folder), folder);
+      if (!added && it->second != folder)
+        throw Error(
+            fmt::format("the folders '{}' and '{}' differ only in letter case; Windows "
+                        "would take them as one",
+                        it->second, folder));
+    }
+    auto [it, added] = files.emplace(fold_case(name), name);
+    if (!added)
+      throw Error(
+          fmt::format("the files '{}' and '{}' differ only in letter case; Windows would "
+                      "take them as one",
+                      it->second, name));
+  }
+  for (const auto& [folded, name] : files) {
+    auto folder = folders.find(folded);
+    if (folder != folders.end())
+      throw Error(
+          fmt::format("'{}' is a file, but '{}' is a folder of other files; Windows would "
+                      "take them as one",
+                      name, folder->second));
+  }
+}
+
+}  // namespace lume

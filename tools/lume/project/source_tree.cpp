@@ -1,0 +1,92 @@
+#include "tools/lume/project/source_tree.h"
+
+#include <fmt/core.h>
+
+#include <algorithm>
+
+#include "tools/lume/cli/error.h"
+
+namespace lume {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class Walker {
+ public:
+  Walker(const fs::path& root, const ExcludePatterns& exclude) : root_(root), exclude_(exclude) {}
+
+  SourceTree walk() {
+    std::error_code ec;
+    if (!fs::is_directory(root_, ec))
+      throw Error(fmt::format("{}: no such source folder", root_.string()));
+    walk_folder(root_, "");
+    return std::move(tree_);
+  }
+
+ private:
+  // Returns whether anything below folder was taken.
+  bool walk_folder(const fs::path& folder, const std::string& relative) {
+    std::vector<fs::path> entries;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+      entries.push_back(it->path());
+    if (ec)
+      throw Error(fmt::format("{}: cannot read the folder: {}", folder.string(), ec.message()));
+    std::sort(entries.begin(), entries.end(), [](const fs::path& a, const fs::path& b) {
+      return a.filename().native() < b.filename().native();
+    });
+
+    bool took_any = false;
+    for (const fs::path& entry : entries) {
+      std::string name = host::utf8_of(entry.filename());
+      std::string entry_relative = relative.empty() ? name : relative + "/" + name;
+      if (exclude_.excludes(entry_relative)) continue;
+      took_any |= take(entry, entry_relative);
+    }
+    if (!took_any && !relative.empty()) {
+      // Only the outermost of nested empty folders is worth a warning.
+      std::erase_if(tree_.empty_folders,
+                    [&](const std::string& inner) { return inner.starts_with(relative + "/"); });
+      tree_.empty_folders.push_back(relative);
+    }
+    return took_any;
+  }
+
+  bool take(const fs::path& entry, const std::string& relative) {
+    std::error_code ec;
+    fs::file_status own = fs::symlink_status(entry, ec);
+    fs::file_status target = fs::status(entry, ec);
+    if (fs::is_directory(target)) {
+      if (fs::is_symlink(own))
+        throw Error(fmt::format("{}: a symbolic link to a folder; copy the folder in instead",
+                                entry.string()));
+      return walk_folder(entry, relative);
+    }
+    if (!fs::is_regular_file(target)) {
+      throw Error(fmt::format("{}: {}", entry.string(),
+                              fs::is_symlink(own) ? "a symbolic link that leads nowhere"
+                                                  : "neither a regular file nor a folder"));
+    }
+    SourceFile file;
+    file.path = entry;
+    file.relative = relative;
+    file.times = host::read_file_times(entry);
+    file.size = fs::file_size(entry, ec);
+    if (ec) throw Error(fmt::format("{}: cannot read its size: {}", entry.string(), ec.message()));
+    tree_.files.push_back(std::move(file));
+    return true;
+  }
+
+  fs::path root_;
+  const ExcludePatterns& exclude_;
+  SourceTree tree_;
+};
+
+}  // namespace
+
+SourceTree walk_source(const fs::path& root, const ExcludePatterns& exclude) {
+  return Walker(root, exclude).walk();
+}
+
+}  // namespace lume

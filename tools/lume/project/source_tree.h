@@ -1,0 +1,33 @@
+// The source folder as the installer will carry it: every regular file
+// below it, in a fixed order, with its size and times as found.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tools/lume/host/host_system.h"
+#include "tools/lume/project/exclude_pattern.h"
+
+namespace lume {
+
+struct SourceFile {
+  std::filesystem::path path;  // on disk
+  std::string relative;        // the on-disk bytes (UTF-8), "/" between folders
+  uint64_t size = 0;
+  FileTimes times;  // read before the contents, which may touch last access
+};
+
+struct SourceTree {
+  std::vector<SourceFile> files;
+  std::vector<std::string> empty_folders;  // the payload holds files only
+};
+
+// Walks root depth first, each folder's entries in byte order of their names,
+// so equal trees give equal lists. Symbolic links to files are followed; links
+// to folders, and anything that is neither file nor folder, are refused with
+// a lume::Error naming them, as is a missing root.
+SourceTree walk_source(const std::filesystem::path& root, const ExcludePatterns& exclude);
+
+}  // namespace lume

@@ -1,0 +1,189 @@
+#include "tools/lume/stub/slot_values.h"
+
+#include <fmt/core.h>
+
+#include <algorithm>
+
+#include "installer/config_block.h"
+#include "payload/archive_format.h"
+#include "payload/directory_rules.h"
+#include "tools/lume/cli/error.h"
+#include "tools/lume/project/payload_names.h"
+#include "uninstaller/uninstall_data.h"
+
+namespace lume {
+
+namespace {
+
+constexpr std::string_view kExeArgumentsMark = ".exe ";
+
+bool same_ignoring_ascii_case(char a, char b) {
+  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; };
+  return lower(a) == lower(b);
+}
+
+size_t find_ignoring_case(std::string_view text, std::string_view what) {
+  auto it =
+      std::search(text.begin(), text.end(), what.begin(), what.end(), same_ignoring_ascii_case);
+  return it == text.end() ? std::string_view::npos : size_t(it - text.begin());
+}
+
+bool ends_with_ignoring_case(std::string_view text, std::string_view tail) {
+  return text.size() >= tail.size() &&
+         find_ignoring_case(text.substr(text.size() - tail.size()), tail) == 0;
+}
+
+class SlotMaker {
+ public:
+  SlotMaker(const Project& project, const std::vector<std::string>& payload_names,
+            std::vector<std::string>& warnings)
+      : project_(project), warnings_(warnings) {
+    for (const std::string& name : payload_names) payload_.insert(fold_case(name));
+  }
+
+  SlotValues make() const {
+    SlotValues v;
+    v.app_title = text("title", project_.title, kTextSlotWidth);
+    if (v.app_title.empty()) fail("'title' is empty; the installer registers itself under it");
+    // The uninstaller deletes the registry key named by the title, under the
+    // list of installed programs: a backslash would reach other keys.
+    if (v.app_title.find('\\') != std::string::npos)
+      fail("'title' holds a backslash; the title names the installation's registry key");
+    v.folder_name = text("folder", project_.folder_name, kTextSlotWidth);
+    refuse_bad_name("folder", v.folder_name, true);
+    v.group_name = text("group", project_.group_name, kTextSlotWidth);
+    if (!v.group_name.empty()) refuse_bad_name("group", v.group_name, false);
+    v.run_after_install = text("run_after_install", project_.run_after_install, kTextSlotWidth);
+    if (!v.run_after_install.empty()) {
+      std::string program = split_file_field(project_.run_after_install).target;
+      if (!in_payload(program))
+        warn(fmt::format("'run_after_install' starts '{}', which the payload does not hold",
+                         program));
+    }
+    v.start_menu = rows("start_menu", project_.start_menu);
+    v.desktop = rows("desktop", project_.desktop);
+    return v;
+  }
+
+ private:
+  [[noreturn]] void fail(const std::string& problem, int line = 0) const {
+    if (line > 0) throw Error(fmt::format("{}:{}: {}", project_.file.string(), line, problem));
+    throw Error(fmt::format("{}: {}", project_.file.string(), problem));
+  }
+
+  void warn(const std::string& problem) const {
+    warnings_.push_back(fmt::format("{}: {}", project_.file.string(), problem));
+  }
+
+  // The value in the code page, or an error when it does not fit its slot
+  // with the terminator.
+  std::string text(const std::string& what, const std::string& utf8, unsigned width,
+                   int line = 0) const {
+    std::string shown = fmt::format("{}: {}", project_.file.string(), what);
+    if (line > 0) shown = fmt::format("{}:{}: {}", project_.file.string(), line, what);
+    std::string bytes = code_page_text(utf8, project_.code_page, shown);
+    if (bytes.size() > width - 1)
+      fail(fmt::format("{} is {} bytes long in code page {}; its slot holds at most {}", what,
+                       bytes.size(), project_.code_page, width - 1),
+           line);
+    return bytes;
+  }
+
+  void refuse_bad_name(const std::string& what, const std::string& bytes, bool may_nest,
+                       int line = 0) const {
+    NameProblem problem = check_entry_name(bytes.data(), unsigned(bytes.size()));
+    if (problem != name_ok)
+      fail(fmt::format("{} is not a usable name: {}", what, name_problem_text(problem)), line);
+    if (!may_nest && bytes.find('\\') != std::string::npos)
+      fail(fmt::format("{} must be a single name, without backslashes", what), line);
+  }
+
+  bool in_payload(std::string utf8) const {
+    std::replace(utf8.begin(), utf8.end(), '\\', '/');
+    return payload_.count(fold_case(utf8)) > 0;
+  }
+
+  std::vector<ShortcutRowValue> rows(const char* table,
+                                     const std::vector<ProjectShortcut>& shortcuts) const {
+    if (shortcuts.size() > kShortcutRows)
+      fail(fmt::format("{} lists {} shortcuts; a table has {} rows", table, shortcuts.size(),
+                       int(kShortcutRows)),
+           shortcuts[kShortcutRows].line);
+    std::vector<ShortcutRowValue> out;
+    for (const ProjectShortcut& shortcut : shortcuts) {
+      ShortcutRowValue row = this->row(table, shortcut);
+      for (const ShortcutRowValue& earlier : out)
+        if (fold_case(earlier.link_name) == fold_case(row.link_name))
+          fail(fmt::format("{} names two shortcuts '{}'; the second would replace the first", table,
+                           shortcut.link_name),
+               shortcut.line);
+      out.push_back(std::move(row));
+    }
+    return out;
+  }
+
+  ShortcutRowValue row(const char* table, const ProjectShortcut& shortcut) const {
+    const int line = shortcut.line;
+    if (shortcut.link_name.empty())
+      fail(fmt::format("a {} shortcut with an empty name; an empty name ends the table", table),
+           line);
+    std::string what = fmt::format("{} shortcut '{}'", table, shortcut.link_name);
+    ShortcutRowValue row;
+    row.link_name = text(what + " name", shortcut.link_name, kShortcutFieldWidth, line);
+    refuse_bad_name(what + " name", row.link_name, false, line);
+    if (!ends_with_ignoring_case(row.link_name, ".lnk"))
+      fail(what + ": the name must end in \".lnk\"; the installer adds nothing to it", line);
+
+    std::string target_utf8 = shortcut.target;
+    std::replace(target_utf8.begin(), target_utf8.end(), '/', '\\');
+    std::string target = text(what + " target", target_utf8, kShortcutFieldWidth, line);
+    refuse_bad_name(what + " target", target, true, line);
+    if (kAssumedFolderLength + target.size() > kPathCapacity - 1)
+      fail(fmt::format("{}: the target is {} bytes long; under an installation folder of {} "
+                       "characters its path would pass {}",
+                       what, target.size(), kAssumedFolderLength, unsigned(kPathCapacity - 1)),
+           line);
+    if (find_ignoring_case(target, kExeArgumentsMark) != std::string::npos)
+      fail(what + ": the target holds \".exe \", where the installer would cut it short", line);
+    row.file_field = target;
+    if (shortcut.has_arguments) {
+      if (!ends_with_ignoring_case(target, ".exe"))
+        fail(what +
+                 ": arguments need a target ending in \".exe\"; the installer finds them "
+                 "behind \".exe \"",
+             line);
+      row.file_field += ' ';
+      row.file_field += code_page_text(shortcut.arguments, project_.code_page, what + " arguments");
+      if (row.file_field.size() > kShortcutFieldWidth - 1)
+        fail(fmt::format("{}: target and arguments are {} bytes long in code page {}; the slot "
+                         "holds at most {}",
+                         what, row.file_field.size(), project_.code_page,
+                         int(kShortcutFieldWidth - 1)),
+             line);
+    }
+    // The uninstaller is not in the payload: the installer writes it itself.
+    if (!in_payload(target_utf8) && fold_case(target_utf8) != LUME_UNINSTALLER_NAME)
+      warn(fmt::format("{}: the target '{}' is not in the payload", what, shortcut.target));
+    return row;
+  }
+
+  const Project& project_;
+  std::vector<std::string>& warnings_;
+  std::set<std::string> payload_;  // folded UTF-8 names, "/" between folders
+};
+
+}  // namespace
+
+SlotValues make_slot_values(const Project& project, const std::vector<std::string>& payload_names,
+                            std::vector<std::string>& warnings) {
+  return SlotMaker(project, payload_names, warnings).make();
+}
+
+SplitField split_file_field(std::string_view file_field) {
+  size_t mark = find_ignoring_case(file_field, kExeArgumentsMark);
+  if (mark == std::string_view::npos) return {std::string(file_field), std::nullopt};
+  size_t blank = mark + kExeArgumentsMark.size() - 1;
+  return {std::string(file_field.substr(0, blank)), std::string(file_field.substr(blank + 1))};
+}
+
+}  // namespace lume

@@ -1,0 +1,45 @@
+// The values the configuration block will hold, in the installer's code
+// page, made from the project file and checked against the slots' widths
+// and against what the installer does with them.
+#pragma once
+
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tools/lume/project/project_file.h"
+
+namespace lume {
+
+struct ShortcutRowValue {
+  std::string link_name;   // LinkName
+  std::string file_field;  // FileField: target, or target + " " + arguments
+  bool operator==(const ShortcutRowValue&) const = default;
+};
+
+struct SlotValues {
+  std::string app_title;
+  std::string folder_name;
+  std::string group_name;
+  std::string run_after_install;  // empty: nothing is run
+  std::vector<ShortcutRowValue> start_menu;
+  std::vector<ShortcutRowValue> desktop;
+};
+
+// payload_names: the payload's file names in the code page, for the warnings
+// about targets the payload does not hold. Throws lume::Error naming the
+// project file and the problem; warnings are appended.
+SlotValues make_slot_values(const Project& project, const std::vector<std::string>& payload_names,
+                            std::vector<std::string>& warnings);
+
+// How the installer splits a FileField: at the first ".exe " (any letter
+// case) into the target, ending in ".exe", and the arguments behind the blank.
+struct SplitField {
+  std::string target;
+  std::optional<std::string> arguments;
+};
+SplitField split_file_field(std::string_view file_field);
+
+}  // namespace lume

@@ -1,0 +1,104 @@
+#include "uninstaller/removal_rules.h"
+
+#include "common/bounded_text.h"
+#include "payload/directory_rules.h"
+#include "uninstaller/uninstall_data.h"
+
+static bool is_separator(char c) { return c == '\\' || c == '/'; }
+
+static char lower_ascii(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
+
+// Case-insensitive for ASCII letters only: other bytes of the code page
+// must match exactly, which they do when both texts come from one source.
+static bool starts_with_ignoring_case(const char* text, const char* prefix) {
+  for (; *prefix != 0; ++text, ++prefix) {
+    if (lower_ascii(*text) != lower_ascii(*prefix)) return false;
+  }
+  return true;
+}
+
+// Length of the drive part as the runtime's path splitter sees it.
+static unsigned drive_length(const char* path) {
+  return (path[0] != 0 && path[1] == ':') ? 2 : 0;
+}
+
+bool folder_of(char* out, unsigned capacity, const char* path) {
+  unsigned end = drive_length(path);
+  for (unsigned i = end; path[i] != 0; ++i) {
+    if (is_separator(path[i])) end = i + 1;
+  }
+  return copy_text_prefix(out, capacity, path, end);
+}
+
+bool temporary_copy_path(char* out, const char* temp_value) {
+  if (temp_value[0] == 0) return false;
+  const char* separator = ends_with_backslash(temp_value) ? "" : "\\";
+  return join_text(out, kUninstallPathSize, temp_value, separator, LUME_UNINSTALLER_COPY_NAME);
+}
+
+bool copy_command_line(char* out, unsigned capacity, const char* copy_path,
+                       const char* installed_path) {
+  return join_text(out, capacity, "\"", copy_path, "\" \"") &&
+         append_text(out, capacity, installed_path) && append_text(out, capacity, "\"");
+}
+
+bool is_inside_folder(const char* path, const char* folder) {
+  if (folder[0] == 0 || !starts_with_ignoring_case(path, folder)) return false;
+  const char* name = path + text_length(folder);
+  return check_entry_name(name, text_length(name)) == name_ok;
+}
+
+// A part made only of dots and blanks: the platform reads "." and ".." as
+// steps, and strips trailing dots and blanks, so such a part may act as one.
+static bool is_dot_part(const char* part, unsigned length) {
+  if (length == 0) return false;
+  for (unsigned i = 0; i < length; ++i) {
+    if (part[i] != '.' && part[i] != ' ') return false;
+  }
+  return true;
+}
+
+bool is_shortcut_path(const char* path) {
+  unsigned start;
+  if (drive_length(path) == 2 && is_separator(path[2])) {
+    start = 2;
+  } else if (is_separator(path[0]) && is_separator(path[1])) {
+    start = 0;  // a redirected desktop or Start menu on a network share
+  } else {
+    return false;
+  }
+  unsigned part = start;
+  for (unsigned i = start;; ++i) {
+    char c = path[i];
+    if (c == ':') return false;  // a stream of some other file
+    if (c == 0 || is_separator(c)) {
+      if (is_dot_part(path + part, i - part)) return false;
+      if (c == 0) break;
+      part = i + 1;
+    }
+  }
+  return ends_with_ignoring_case(path, ".lnk");
+}
+
+bool is_uninstall_key(const char* key) {
+  static const char kPrefix[] = LUME_UNINSTALL_KEY_PREFIX;
+  if (!starts_with_ignoring_case(key, kPrefix)) return false;
+  // The list itself, or an empty name that would resolve to it, is no subkey.
+  char first = key[sizeof kPrefix - 1];
+  return first != 0 && first != '\\';
+}
+
+bool climb_to_parent(char* path) {
+  unsigned drive = drive_length(path);
+  unsigned last = 0;
+  bool found = false;
+  for (unsigned i = drive; path[i] != 0; ++i) {
+    if (is_separator(path[i])) {
+      last = i;
+      found = true;
+    }
+  }
+  if (!found || last == drive) return false;  // no folder part, or the root alone
+  path[last] = 0;
+  return true;
+}

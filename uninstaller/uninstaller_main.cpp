@@ -1,0 +1,138 @@
+// The uninstaller, "lumeuins.exe".
+//
+// Started without an argument (launcher mode) it copies itself to
+// "lumeuinsx.exe" in the temporary folder and starts that copy with its own
+// path, so that the copy can delete the installed file. Started with an
+// argument (removal mode) it reads "lumeuins.dat" beside the path given, asks
+// once, and undoes the records in file order. No window of its own, no
+// resources: three message boxes are all the user sees.
+#include <stdio.h>
+#include <stdlib.h>
+#include <windows.h>
+
+#include "common/bounded_text.h"
+#include "common/child_process.h"
+#include "common/program_start.h"
+#include "uninstaller/removal_rules.h"
+#include "uninstaller/uninstall_data.h"
+
+enum {
+  kPruneLevels = 16,       // folders climbed above one deleted file
+  kDeleteAttempts = 10,    // for the installed copy, which may still be running
+  kDeletePauseMs = 1000,
+  kCaptionSize = sizeof("Uninstall ") + kDataLineLimit,
+  kQuestionSize = kDataLineLimit + sizeof(" will be uninstalled. Do you wish to continue?"),
+};
+
+// Deletes the file, then removes every folder above it that is empty now,
+// climbing at most kPruneLevels levels and never removing a root. path is
+// cut back as the climb goes.
+static void delete_and_prune(char* path) {
+  DeleteFileA(path);
+  for (int level = 0; level < kPruneLevels && climb_to_parent(path); ++level) {
+    RemoveDirectoryA(path);
+  }
+}
+
+// True when a folder between the installation folder and the file is a
+// link (junction or symbolic link): deleting through it would reach a file
+// outside the installation folder. path is restored before returning.
+static bool passes_through_link(char* path, unsigned folder_length) {
+  for (char* p = path + folder_length; *p != 0; ++p) {
+    if (*p != '\\') continue;
+    *p = 0;
+    DWORD attributes = GetFileAttributesA(path);
+    *p = '\\';
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+      return true;
+  }
+  return false;
+}
+
+static void undo_record(char* line, const char* installation_folder) {
+  char* text = line + 1;
+  switch (line[0]) {
+    case record_file:
+      if (is_inside_folder(text, installation_folder) &&
+          !passes_through_link(text, text_length(installation_folder)))
+        delete_and_prune(text);
+      break;
+    case record_group_shortcut:
+    case record_desktop_shortcut:
+      if (is_shortcut_path(text)) delete_and_prune(text);
+      break;
+    case record_registry_key:
+      if (is_uninstall_key(text)) RegDeleteKeyA(HKEY_LOCAL_MACHINE, text);
+      break;
+    default:  // unknown kinds and empty lines
+      break;
+  }
+}
+
+static int cannot_open_data_file() {
+  MessageBoxA(nullptr, "Error: Cannot open uninstall data file.", "Uninstall", MB_OK);
+  return 2;
+}
+
+// Removal mode. The installed path is made absolute first: the installation
+// folder that bounds the file records is its folder, and the records hold
+// absolute paths.
+//
+// The buffers live on the stack rather than in static storage: without a
+// .bss section the executable's headers fit one 512-byte file block.
+static int remove_installation(const char* installed_argument) {
+  char installed_path[kUninstallPathSize], installation_folder[kUninstallPathSize];
+  char data_path[kUninstallPathSize];
+  char title[kDataLineLimit + 1], record[kDataLineLimit + 1];
+  char caption[kCaptionSize], question[kQuestionSize];
+  DWORD length = GetFullPathNameA(installed_argument, kUninstallPathSize, installed_path, nullptr);
+  if (length == 0 || length >= kUninstallPathSize) return cannot_open_data_file();
+  folder_of(installation_folder, kUninstallPathSize, installed_path);
+  if (!join_text(data_path, kUninstallPathSize, installation_folder, LUME_UNINSTALL_DATA_NAME))
+    return cannot_open_data_file();
+  FILE* data = fopen(data_path, "rb");
+  if (data == nullptr) return cannot_open_data_file();
+
+  bool at_end = read_line(title, kDataLineLimit, data);
+  join_text(caption, sizeof caption, "Uninstall ", title);
+  join_text(question, sizeof question, title, " will be uninstalled. Do you wish to continue?");
+  if (MessageBoxA(nullptr, question, caption, MB_YESNO) != IDYES) return 1;
+
+  while (!at_end) {
+    at_end = read_line(record, kDataLineLimit, data);
+    undo_record(record, installation_folder);
+  }
+  for (int attempt = 0; attempt < kDeleteAttempts && !DeleteFileA(installed_path); ++attempt) {
+    Sleep(kDeletePauseMs);
+  }
+  fclose(data);
+  delete_and_prune(data_path);
+  MessageBoxA(nullptr, "Uninstall Complete.", caption, MB_OK);
+  return 0;
+}
+
+// Launcher mode. Whatever keeps the copy from running (no usable temporary
+// folder, no copy, no process) leads to removal in place instead: slower,
+// since the running file cannot delete itself, but nothing is left undone.
+static int launch_copy(const char* own_path) {
+  char copy_path[kUninstallPathSize], copy_command[kCopyCommandSize];
+  const char* temp = getenv("TEMP");
+  if (temp == nullptr) temp = getenv("TMP");
+  if (temp == nullptr || !temporary_copy_path(copy_path, temp) ||
+      !CopyFileA(own_path, copy_path, FALSE) ||
+      !copy_command_line(copy_command, sizeof copy_command, copy_path, own_path)) {
+    return remove_installation(own_path);
+  }
+  PROCESS_INFORMATION process;
+  if (!start_program(copy_command, &process)) return remove_installation(own_path);
+  return 0;
+}
+
+// The program's own file comes from the loader rather than from argument 0,
+// which a command prompt passes relative and without ".exe".
+int program_main(int argc, char** argv) {
+  char own_path[kUninstallPathSize];
+  DWORD length = GetModuleFileNameA(nullptr, own_path, kUninstallPathSize);
+  if (length == 0 || length >= kUninstallPathSize) copy_text(own_path, sizeof own_path, argv[0]);
+  return argc > 1 ? remove_installation(argv[1]) : launch_copy(own_path);
+}
