@@ -143,7 +143,6 @@ struct Block {
   std::vector<unsigned> slot_lengths = std::vector<unsigned>(45, 0);
   int single_symbol = -1;  // literal/length single-symbol form
   int single_slot = -1;    // position-slot single-symbol form
-  unsigned gap = 0;        // gap field of the length-code lengths
   std::vector<Item> items;
   unsigned symbol_count_override = 0;  // block size field, if not items.size()
 };
@@ -151,24 +150,10 @@ struct Block {
 inline void put_block(BitWriter& w, const Block& b) {
   w.put(b.symbol_count_override ? b.symbol_count_override : unsigned(b.items.size()), 16);
   std::vector<unsigned> lc = plain_length_code_lengths();
-  if (b.gap != 0) {
-    // The gap replaces the lengths of symbols 3.. by zeros: give the
-    // remaining symbols a complete code without them.
-    for (unsigned i = 3; i < 3 + b.gap; ++i) lc[i] = 0;
-    // 19 - gap symbols; rebuild a complete code: k of 4 bits, m of 5 bits
-    // with k/16 + m/32 = 1 and k + m = 19 - gap, so k = 13 + gap... only
-    // for gap <= 3 with k + m = 19 - gap: 2k + m = 32 gives k = 13 + gap.
-    unsigned k = 13 + b.gap, used = 0;
-    for (unsigned i = 0; i < 19; ++i) {
-      if (lc[i] == 0) continue;
-      lc[i] = used++ < k ? 4 : 5;
-    }
-  }
+  put_short_lengths(w, lc, 19, 5, true);
   if (b.single_symbol >= 0) {
-    put_short_lengths(w, lc, 19, 5, true, b.gap);
     put_single_symbol(w, 9, unsigned(b.single_symbol));
   } else {
-    put_short_lengths(w, lc, 19, 5, true, b.gap);
     unsigned n = 510;
     while (n > 0 && b.symbol_lengths[n - 1] == 0) --n;
     w.put(n, 9);

@@ -30,8 +30,6 @@ class InstallProbe : public ::testing::Test {
     root_ = lume_test::fresh_test_folder(
         ::testing::UnitTest::GetInstance()->current_test_info()->name());
     folder_ = root_ + "Hello App\\";
-    temp_ = root_ + "temp\\";
-    lume_test::make_folders(temp_);
     title_ = "Lume probe test " + std::to_string(GetCurrentProcessId());
     key_ = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + title_;
   }
@@ -85,48 +83,11 @@ class InstallProbe : public ::testing::Test {
     return line;
   }
 
-  std::string root_, folder_, temp_, title_, key_;
+  std::string root_, folder_, title_, key_;
   GuiRobot robot_;
 };
 
-const std::vector<PayloadFile> kProduct = {
-    {"hello.exe", "MZ pretend program"},
-    {"empty.txt", ""},
-    {"doc\\en\\guide.txt", "Read the guide."},
-    {"data\\table.bin", std::string(5000, 'q')},
-    {"last\\empty.log", ""},
-};
-
 }  // namespace
-
-TEST_F(InstallProbe, InstallsAPayloadThatItsUninstallerRemovesAgain) {
-  write_installer(kProduct);
-  std::vector<SeenWindow> boxes;
-  EXPECT_EQ(run_installer(&boxes), 0u);
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].caption, title_ + " Setup");
-  EXPECT_EQ(boxes[0].message(), "Installation Complete.");
-  for (const PayloadFile& f : kProduct)
-    EXPECT_EQ(lume_test::read_file(folder_ + f.name), f.contents) << f.name;
-  ASSERT_TRUE(key_exists(key_));
-
-  // Removal as the list of installed programs starts it: the launcher
-  // without arguments, a temporary folder of the test's own.
-  std::vector<std::string> environment = lume_test::environment_with({"TMP"}, {{"TEMP", temp_}});
-  ChildProcess launcher =
-      ChildProcess::start(lume_test::quoted(folder_ + "lumeuins.exe"), &environment);
-  EXPECT_EQ(launcher.wait_exit(), 0u);
-  std::string caption = "Uninstall " + title_;
-  ASSERT_TRUE(robot_.answer_message_box({caption, "", 0}, IDYES));
-  std::optional<SeenWindow> done = robot_.answer_message_box({caption, "", 0}, IDOK);
-  ASSERT_TRUE(done);
-  EXPECT_EQ(done->message(), "Uninstall Complete.");
-  EXPECT_TRUE(robot_.wait_gone(done->handle));
-  Sleep(200);  // the copy ends right after its last box
-
-  EXPECT_FALSE(lume_test::folder_exists(folder_));
-  EXPECT_FALSE(key_exists(key_));
-}
 
 TEST_F(InstallProbe, ACheckValueMismatchEndsTheInstallationAtThatFile) {
   std::vector<PayloadFile> files = {{"a.txt", "good"}, {"b.txt", "bad"}, {"c.txt", "never"}};
