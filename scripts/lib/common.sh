@@ -41,7 +41,7 @@ ensure_packages() {
   local sudo=""
   [ "$(id -u)" -eq 0 ] || sudo="sudo"
   $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -qq
-  $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
     "${missing[@]}" >/dev/null
 }
 
