@@ -20,7 +20,6 @@ using lume_test::PayloadFile;
 using lume_test::SeenWindow;
 
 using lume_test::key_exists;
-using lume_test::registry_text;
 
 namespace {
 

@@ -17,7 +17,6 @@ using lume_test::GuiRobot;
 using lume_test::SeenWindow;
 
 using lume_test::key_exists;
-using lume_test::registry_text;
 
 namespace {
 
