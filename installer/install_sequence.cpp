@@ -11,9 +11,8 @@
 #include "payload/check_value.h"
 #include "payload/decoder.h"
 #include "payload/extract_sink.h"
+#include "payload/payload_hooks.h"
 #include "uninstaller/uninstall_data.h"
-
-enum { kPollMs = 100 };
 
 static void read_program_files_folder(char* folder) {
   HKEY key;
@@ -96,27 +95,26 @@ static bool write_uninstaller_and_data_file() {
 // is closed.
 static bool extract_payload(const char* program_name) {
   build_crc_table();
-  const char* failure = open_payload(program_name, text_length(install_folder));
+  const char* failure = open_payload(program_name, install_folder);
   if (failure != nullptr) {
     close_data_file();
     show_error(failure);
     return false;
   }
-  reset_extraction();
-  DecodeResult result = decode_stream(read_payload, extract_write, remaining_bytes);
+  DecodeResult result = decode_stream(read_payload, extract_write, extraction.remaining_bytes);
   while (load_word(pause_flag) != 0) Sleep(kPollMs);
 
   // After a cancel the decoder reads zero bits, which may well form invalid
   // tables: only an uncancelled run can show a corrupted stream.
   bool cancelled = load_word(cancel_flag) != 0;
-  if (result == decode_corrupt && !cancelled) end_installation_with(LUME_CORRUPTED_MESSAGE);
+  if (result == decode_corrupt && !cancelled) fail_extraction(LUME_CORRUPTED_MESSAGE);
   finish_extraction();
   close_installer_file();
   if (load_word(cancel_flag) != 0) {
     close_data_file();
     return false;
   }
-  if (remaining_bytes != 0) {
+  if (extraction.remaining_bytes != 0) {
     close_data_file();
     show_error(LUME_INCOMPLETE_MESSAGE);
     return false;
@@ -141,8 +139,7 @@ static void register_uninstaller() {
   if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, key_path, 0, nullptr, REG_OPTION_NON_VOLATILE,
                       KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
     return;
-  write_text("3");
-  write_line(key_path);
+  write_record(record_registry_key, key_path);
   set_text_value(key, "DisplayName", config.AppTitle);
   char command[kPathCapacity + 2];
   join_text(command, sizeof command, "\"", install_folder, LUME_UNINSTALLER_NAME, "\"");

@@ -6,7 +6,6 @@
 
 static bool is_separator(char c) { return c == '\\' || c == '/'; }
 
-static char lower_ascii(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
 
 // Case-insensitive for ASCII letters only: other bytes of the code page
 // must match exactly, which they do when both texts come from one source.

@@ -18,6 +18,12 @@ void write_line(const char* text) {
   write_text("\n");
 }
 
+void write_record(RecordKind kind, const char* text) {
+  const char kind_text[2] = {kind, 0};
+  write_text(kind_text);
+  write_line(text);
+}
+
 bool read_line(char* buffer, unsigned limit, FILE* stream) {
   unsigned stored = 0;
   for (;;) {

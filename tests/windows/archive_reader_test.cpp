@@ -15,6 +15,8 @@
 #include "installer/config_block.h"
 #include "installer/shared_state.h"
 #include "payload/check_value.h"
+#include "payload/entry_cursor.h"
+#include "payload/extract_sink.h"
 #include "tests/support/payload_bytes.h"
 
 using lume_test::RawEntry;
@@ -70,7 +72,7 @@ class ArchiveReader : public ::testing::Test {
     write_file(path_, inst.bytes);
     std::memset(config.PayloadOffset, 0, sizeof config.PayloadOffset);
     std::strcpy(config.PayloadOffset, offset_text.c_str());
-    return open_payload(path_.c_str(), unsigned(kFolder.size()));
+    return open_payload(path_.c_str(), kFolder.c_str());
   }
   const char* open(const Installer& inst) {
     return open(inst, std::to_string(inst.payload_offset));
@@ -91,15 +93,17 @@ const std::vector<RawEntry> kThreeFiles = {
 TEST_F(ArchiveReader, ListsAHandMadeDirectoryWithSizesChecksAndTimes) {
   Installer inst = make_installer(kThreeFiles);
   ASSERT_EQ(open(inst), nullptr);
-  EXPECT_EQ(files_left, 3);
-  EXPECT_EQ(remaining_bytes, 1239u);
+  EXPECT_EQ(extraction.cutter.entries.entries_left, 3u);
+  EXPECT_EQ(extraction.remaining_bytes, 1239u);
+  EXPECT_EQ(extraction.folder, kFolder.c_str());
 
-  size_t at = 0;
+  // The sink walks the directory the reader left in directory_buffer.
+  EntryCursor cursor = extraction.cutter.entries;
   for (const RawEntry& want : kThreeFiles) {
-    PayloadEntryFixed got = load_entry_fixed(directory_buffer + at);
-    unsigned name_length = directory_buffer[at + kEntryCopySize];
-    std::string name(reinterpret_cast<char*>(directory_buffer) + at + kEntryFixedSize, name_length);
-    EXPECT_EQ(name, want.name);
+    PayloadEntry entry;
+    ASSERT_EQ(next_entry(&cursor, &entry), entry_read);
+    const EntryFields& got = entry.fields;
+    EXPECT_EQ(std::string(entry.name, entry.name_length), want.name);
     EXPECT_EQ(got.size, want.size);
     EXPECT_EQ(got.check, want.check);
     EXPECT_EQ((uint64_t(got.creation_time.high) << 32) | got.creation_time.low, want.creation);
@@ -107,8 +111,9 @@ TEST_F(ArchiveReader, ListsAHandMadeDirectoryWithSizesChecksAndTimes) {
               want.last_access);
     EXPECT_EQ((uint64_t(got.last_write_time.high) << 32) | got.last_write_time.low,
               want.last_write);
-    at += kEntryFixedSize + name_length;
   }
+  PayloadEntry beyond;
+  EXPECT_EQ(next_entry(&cursor, &beyond), entries_done);
 
   // The reader now stands at the first byte of the stream.
   unsigned char stream[16] = {};
@@ -141,8 +146,8 @@ TEST_F(ArchiveReader, AFileEndingAtThePayloadOffsetIsIncompleteNotEmpty) {
 TEST_F(ArchiveReader, AnEmptyArchiveOpens) {
   Installer inst = make_installer({}, 100, "");
   ASSERT_EQ(open(inst), nullptr);
-  EXPECT_EQ(files_left, 0);
-  EXPECT_EQ(remaining_bytes, 0u);
+  EXPECT_EQ(extraction.cutter.entries.entries_left, 0u);
+  EXPECT_EQ(extraction.remaining_bytes, 0u);
 }
 
 TEST_F(ArchiveReader, AnOffsetThatIsNotAPositiveNumberIsUnconfigured) {
@@ -200,12 +205,12 @@ TEST_F(ArchiveReader, AppendsExeUnlessTheNameEndsInItInAnyCase) {
   write_file(path_, inst.bytes);
   std::strcpy(config.PayloadOffset, "700");
   std::string without = path_.substr(0, path_.size() - 4);
-  EXPECT_EQ(open_payload(without.c_str(), 10), nullptr);
+  EXPECT_EQ(open_payload(without.c_str(), "C:\\x\\"), nullptr);
 }
 
 TEST_F(ArchiveReader, NamesTheFileItCouldNotOpen) {
   std::string missing = temp_path("no_such_installer");
-  const char* failure = open_payload(missing.c_str(), 10);
+  const char* failure = open_payload(missing.c_str(), "C:\\x\\");
   ASSERT_NE(failure, nullptr);
   EXPECT_EQ(std::string(failure), "Cannot open installation file:\n    " + missing + ".exe");
 }

@@ -33,6 +33,9 @@ using lume_test::registry_text;
 
 namespace {
 
+constexpr int kStatusTextId = 2020;  // the progress dialog's line for the file name
+
+
 constexpr size_t kStubSize = 1536;
 
 uint64_t ticks(const FILETIME& time) {
