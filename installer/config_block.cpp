@@ -1,5 +1,7 @@
 #include "installer/config_block.h"
 
+#include "common/bounded_text.h"
+
 // Only rows 00 to 09 of the Start-menu table and rows 00 to 07 of the
 // desktop table carry keys; the other rows start out empty.
 #define START_MENU_ROW(row, nn) {LUME_KEY_START_MENU_LINK(nn), LUME_KEY_START_MENU_FILE(nn)},
@@ -31,4 +33,14 @@ long payload_offset_value(const char* text) {
     value = value > (kMax - digit) / 10 ? kMax : value * 10 + digit;
   }
   return negative ? -value : value;
+}
+
+const char* arguments_mark(const char* file_field) {
+  static const char kMark[] = ".exe ";
+  for (const char* at = file_field; *at != 0; ++at) {
+    unsigned i = 0;
+    while (kMark[i] != 0 && lower_ascii(at[i]) == kMark[i]) ++i;
+    if (kMark[i] == 0) return at + i - 1;
+  }
+  return nullptr;
 }

@@ -108,5 +108,11 @@ static_assert(is_key(LUME_KEY_DESKTOP_FILE("07"), 24, "$$DesktopShortcutFile-07"
 // cannot alias a small offset.
 long payload_offset_value(const char* text);
 
+// Where a shortcut row's FileField divides into target and arguments: the
+// blank of its first ".exe " (in any letter case), or null when it has none
+// and the whole field is the target. The arguments are the text behind the
+// blank, and may be empty.
+const char* arguments_mark(const char* file_field);
+
 // The block itself, alone in its section of the stub (config_block.cpp).
 extern ConfigBlock config;

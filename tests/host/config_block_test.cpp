@@ -74,3 +74,29 @@ TEST(MessageText, ErrorTextKeepsPrefixAndStartAndNeverOverflows) {
   EXPECT_EQ(std::string(text + 7, 25), path.substr(0, 25));
   EXPECT_EQ(text[kErrorTextSize], 'X');
 }
+
+TEST(ArgumentsMark, SplitsAtTheFirstExeAndBlankInAnyCase) {
+  struct Case {
+    const char* field;
+    const char* target;     // what stands before the mark
+    const char* arguments;  // null: none
+  };
+  for (const Case& c : {Case{"tool.exe", "tool.exe", nullptr},
+                        Case{"TOOL.EXE /s", "TOOL.EXE", "/s"},
+                        Case{"a.exe b.exe c", "a.exe", "b.exe c"},
+                        Case{"tool.exe ", "tool.exe", ""},
+                        Case{"readme.txt", "readme.txt", nullptr},
+                        Case{"My.Exe Files\\run.exe -x", "My.Exe", "Files\\run.exe -x"},
+                        Case{"exe .exe", "exe .exe", nullptr},
+                        Case{".ex .exe x", ".ex .exe", "x"}}) {
+    const char* mark = arguments_mark(c.field);
+    if (c.arguments == nullptr) {
+      EXPECT_EQ(mark, nullptr) << c.field;
+      continue;
+    }
+    ASSERT_NE(mark, nullptr) << c.field;
+    EXPECT_EQ(*mark, ' ');
+    EXPECT_EQ(std::string(c.field, size_t(mark - c.field)), c.target);
+    EXPECT_STREQ(mark + 1, c.arguments);
+  }
+}
