@@ -4,10 +4,9 @@
 #include <stdio.h>
 
 #include "installer/config_block.h"
+#include "installer/progress_dialog.h"
 #include "installer/shared_state.h"
 #include "uninstaller/uninstall_data.h"
-
-enum { kStatusTextId = 2020 };  // the progress dialog's line for the file name
 
 long payload_offset() { return payload_offset_value(config.PayloadOffset); }
 
@@ -15,12 +14,7 @@ bool payload_paused() { return load_word(pause_flag) != 0; }
 
 bool payload_cancelled() { return load_word(cancel_flag) != 0; }
 
-// A message sent to another thread's window: it returns once the dialog's
-// thread has taken the text.
-void payload_file_begins(const char* name) {
-  HWND dialog = load_word(status_dialog);
-  if (dialog != nullptr) SetDlgItemTextA(dialog, kStatusTextId, name);
-}
+void payload_file_begins(const char* name) { show_status_name(name); }
 
 // The data file is closed before the box, so that it keeps the record of
 // every file created so far without relying on the runtime to flush it

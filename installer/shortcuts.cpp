@@ -72,7 +72,7 @@ void create_shortcuts(const ShortcutRow* table, HWND owner, const char* group) {
     if (folder_length + target_length >= sizeof target) continue;  // no cut target
     copy_text(target, sizeof target, install_folder);
     copy_text_prefix(target + folder_length, sizeof target - folder_length, field, target_length);
-    create_shortcut(owner, target, mark != nullptr ? mark : nullptr, group,
+    create_shortcut(owner, target, mark != nullptr ? mark + 1 : nullptr, group,
                     table[row].LinkName);
   }
 }
