@@ -9,7 +9,10 @@ add_library(lume_product_code INTERFACE)
 target_compile_options(lume_product_code INTERFACE
   -Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables -fno-unwind-tables
   -ffunction-sections -fno-stack-protector -fno-ident
-  -fno-threadsafe-statics)
+  -fno-threadsafe-statics
+  # Loops stay loops: turned into calls of the runtime's strlen or memset
+  # they would add imports for no gain in speed that matters here.
+  -fno-tree-loop-distribute-patterns)
 
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   set(LUME_ENTRY_SYMBOL _lume_start)

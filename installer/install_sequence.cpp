@@ -101,7 +101,7 @@ static bool extract_payload(const char* program_name, int* desktop_rows) {
   // After a cancel the decoder reads zero bits, which may well form invalid
   // tables: only an uncancelled run can show a corrupted stream.
   bool cancelled = load_word(cancel_flag) != 0;
-  if (result == decode_corrupt && !cancelled) fail_extraction(LUME_CORRUPTED_MESSAGE);
+  if (result == decode_corrupt && !cancelled) fail_extraction(kCorruptedMessage);
   finish_extraction();
   close_installer_file();
   if (load_word(cancel_flag) != 0) {
@@ -110,7 +110,7 @@ static bool extract_payload(const char* program_name, int* desktop_rows) {
   }
   if (extraction.remaining_bytes != 0) {
     close_data_file();
-    show_error(LUME_INCOMPLETE_MESSAGE);
+    show_error(kIncompleteMessage);
     return false;
   }
   return true;

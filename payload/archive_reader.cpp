@@ -7,6 +7,13 @@
 #include "payload/extract_sink.h"
 #include "payload/payload_hooks.h"
 
+#define LUME_CANNOT_OPEN_PREFIX "Cannot open installation file:\n    "
+
+const char kIncompleteMessage[] =
+    "This is an incomplete installation file\n(possibly from an incomplete download).";
+const char kCorruptedMessage[] = "This is a corrupted installation file.";
+const char kUnconfiguredMessage[] = "Unconfigured installation file.";
+
 FILE* installer_file;
 unsigned char directory_buffer[kDirectoryBufferSize];
 
@@ -52,23 +59,23 @@ const char* open_payload(const char* program_name, const char* folder) {
 
   // A negative offset is no more a configuration than 0 is.
   long offset = payload_offset();
-  if (offset <= 0) return fail_with(LUME_UNCONFIGURED_MESSAGE);
-  if (fseek(installer_file, offset, SEEK_SET) != 0) return fail_with(LUME_INCOMPLETE_MESSAGE);
+  if (offset <= 0) return fail_with(kUnconfiguredMessage);
+  if (fseek(installer_file, offset, SEEK_SET) != 0) return fail_with(kIncompleteMessage);
 
   // A header cut short reads as an incomplete file, not as an empty archive.
   PayloadHeader header;
   header.file_count = read_u32();
   header.total_size = read_u32();
   header.directory_size = read_u32();
-  if (feof(installer_file) || ferror(installer_file)) return fail_with(LUME_INCOMPLETE_MESSAGE);
-  if (header.directory_size > kDirectoryBufferSize) return fail_with(LUME_CORRUPTED_MESSAGE);
+  if (feof(installer_file) || ferror(installer_file)) return fail_with(kIncompleteMessage);
+  if (header.directory_size > kDirectoryBufferSize) return fail_with(kCorruptedMessage);
 
   int32_t wanted = int32_t(header.directory_size);
   if (wanted > 0 && read_payload(directory_buffer, wanted) != wanted)
-    return fail_with(LUME_INCOMPLETE_MESSAGE);
+    return fail_with(kIncompleteMessage);
   if (check_directory(directory_buffer, header.directory_size, header.file_count,
                       header.total_size, text_length(folder)) != directory_ok)
-    return fail_with(LUME_CORRUPTED_MESSAGE);
+    return fail_with(kCorruptedMessage);
 
   start_extraction(folder, directory_buffer, header);
   return nullptr;

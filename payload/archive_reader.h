@@ -11,11 +11,11 @@
 extern FILE* installer_file;  // open from open_payload to close_installer_file
 extern unsigned char directory_buffer[kDirectoryBufferSize];
 
-#define LUME_INCOMPLETE_MESSAGE \
-  "This is an incomplete installation file\n(possibly from an incomplete download)."
-#define LUME_CORRUPTED_MESSAGE "This is a corrupted installation file."
-#define LUME_UNCONFIGURED_MESSAGE "Unconfigured installation file."
-#define LUME_CANNOT_OPEN_PREFIX "Cannot open installation file:\n    "
+// The messages of a payload that cannot be installed, each stored once
+// (the stub's linker would keep a copy for every file that used a literal).
+extern const char kIncompleteMessage[];
+extern const char kCorruptedMessage[];
+extern const char kUnconfiguredMessage[];
 
 // Waits while the user is asked whether to cancel, returns 0 once
 // cancelling is confirmed, else reads up to count bytes and returns how many

@@ -65,7 +65,7 @@ static void close_file(void*, const PayloadEntry* entry, uint32_t check) {
   extraction.current_file = nullptr;
   // After a cancel the bytes came from an input that had stopped: not data.
   if (payload_cancelled()) return;
-  if (check != entry->fields.check) fail_extraction(LUME_CORRUPTED_MESSAGE);
+  if (check != entry->fields.check) fail_extraction(kCorruptedMessage);
   set_stored_times(entry->fields);
 }
 

@@ -128,7 +128,7 @@ TEST_F(ArchiveReader, AFileCutBeforeTheEndOfTheDirectoryIsIncomplete) {
     inst.bytes.resize(cut);
     const char* failure = open(inst, std::to_string(whole.payload_offset));
     ASSERT_NE(failure, nullptr) << "cut at " << cut;
-    EXPECT_STREQ(failure, LUME_INCOMPLETE_MESSAGE) << "cut at " << cut;
+    EXPECT_STREQ(failure, kIncompleteMessage) << "cut at " << cut;
     EXPECT_EQ(installer_file, nullptr);
   }
   Installer exact = whole;
@@ -139,8 +139,8 @@ TEST_F(ArchiveReader, AFileCutBeforeTheEndOfTheDirectoryIsIncomplete) {
 TEST_F(ArchiveReader, AFileEndingAtThePayloadOffsetIsIncompleteNotEmpty) {
   Installer inst = make_installer({}, 100, "");
   inst.bytes.resize(100);
-  EXPECT_STREQ(open(inst), LUME_INCOMPLETE_MESSAGE);
-  EXPECT_STREQ(open(inst, "5000"), LUME_INCOMPLETE_MESSAGE);  // offset beyond the end
+  EXPECT_STREQ(open(inst), kIncompleteMessage);
+  EXPECT_STREQ(open(inst, "5000"), kIncompleteMessage);  // offset beyond the end
 }
 
 TEST_F(ArchiveReader, AnEmptyArchiveOpens) {
@@ -153,7 +153,7 @@ TEST_F(ArchiveReader, AnEmptyArchiveOpens) {
 TEST_F(ArchiveReader, AnOffsetThatIsNotAPositiveNumberIsUnconfigured) {
   Installer inst = make_installer(kThreeFiles);
   for (const char* text : {"", "0", LUME_KEY_PAYLOAD_OFFSET, "abc", "-700", " x700"}) {
-    EXPECT_STREQ(open(inst, text), LUME_UNCONFIGURED_MESSAGE) << '"' << text << '"';
+    EXPECT_STREQ(open(inst, text), kUnconfiguredMessage) << '"' << text << '"';
     EXPECT_EQ(installer_file, nullptr);
   }
   EXPECT_EQ(open(inst, " 700xyz"), nullptr);  // atoi reads the leading digits
@@ -174,19 +174,19 @@ TEST_F(ArchiveReader, RefusesDirectoriesThatBreakTheRulesAsCorrupted) {
   std::vector<unsigned char> dir = lume_test::directory_bytes({{"a.txt", 3}, {"b.txt", 4}});
   uint32_t n = uint32_t(dir.size());
 
-  EXPECT_STREQ(open(with_header(2, 7, kDirectoryBufferSize + 1, dir)), LUME_CORRUPTED_MESSAGE);
-  EXPECT_STREQ(open(with_header(3, 7, n, dir)), LUME_CORRUPTED_MESSAGE);      // overrun
-  EXPECT_STREQ(open(with_header(1, 3, n, dir)), LUME_CORRUPTED_MESSAGE);      // not filled
-  EXPECT_STREQ(open(with_header(2, 8, n, dir)), LUME_CORRUPTED_MESSAGE);      // sum differs
+  EXPECT_STREQ(open(with_header(2, 7, kDirectoryBufferSize + 1, dir)), kCorruptedMessage);
+  EXPECT_STREQ(open(with_header(3, 7, n, dir)), kCorruptedMessage);      // overrun
+  EXPECT_STREQ(open(with_header(1, 3, n, dir)), kCorruptedMessage);      // not filled
+  EXPECT_STREQ(open(with_header(2, 8, n, dir)), kCorruptedMessage);      // sum differs
   EXPECT_EQ(open(with_header(2, 7, n, dir)), nullptr);
 
   for (const char* bad : {"..\\x", "\\x", "C:\\x", "x\\", "a\\\\b", ".\\x", "a\\..\\b"}) {
     Installer inst = make_installer({{bad, 0}});
-    EXPECT_STREQ(open(inst), LUME_CORRUPTED_MESSAGE) << bad;
+    EXPECT_STREQ(open(inst), kCorruptedMessage) << bad;
   }
   // 23 folder characters + 237 = 260: one more than a path may hold.
   ASSERT_EQ(kFolder.size(), 23u);
-  EXPECT_STREQ(open(make_installer({{std::string(237, 'n'), 0}})), LUME_CORRUPTED_MESSAGE);
+  EXPECT_STREQ(open(make_installer({{std::string(237, 'n'), 0}})), kCorruptedMessage);
   EXPECT_EQ(open(make_installer({{std::string(236, 'n'), 0}})), nullptr);
 }
 

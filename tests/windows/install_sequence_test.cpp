@@ -195,7 +195,7 @@ TEST_F(InstallSequence, FilesSpanningTheDecodersFourMebibyteChunksComeOutWhole) 
 TEST_F(InstallSequence, AnUnconfiguredInstallerLeavesTheUninstallerAndTheTitle) {
   write_installer(kProduct);
   std::snprintf(config.PayloadOffset, sizeof config.PayloadOffset, "%s", LUME_KEY_PAYLOAD_OFFSET);
-  expect_single_error(install(), LUME_UNCONFIGURED_MESSAGE);
+  expect_single_error(install(), kUnconfiguredMessage);
   EXPECT_TRUE(lume_test::file_exists(folder_ + "lumeuins.exe"));
   EXPECT_EQ(data_file(), title_ + "\n");
   EXPECT_FALSE(key_exists(key()));
@@ -206,7 +206,7 @@ TEST_F(InstallSequence, AStreamThatEndsAtAFileBoundaryIsAnIncompleteFile) {
   // begin; a cut inside a file would fail that file's check value instead.
   std::string all = lume_test::concatenated(kProduct);
   write_installer(kProduct, lume_test::compressed(all.substr(0, all.size() - 3000)));
-  expect_single_error(install(), LUME_INCOMPLETE_MESSAGE);
+  expect_single_error(install(), kIncompleteMessage);
   EXPECT_EQ(lume_test::read_file(folder_ + "doc\\en\\guide.txt"), kProduct[2].contents);
   EXPECT_FALSE(lume_test::file_exists(folder_ + "data\\table.bin"));
   EXPECT_FALSE(lume_test::file_exists(folder_ + "last empty\\one.txt"));
