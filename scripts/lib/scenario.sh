@@ -23,7 +23,7 @@ scenarios_begin() {
 scenario() {
   local name=$1; shift
   local log=$scenario_logs/$name.log
-  local outcome=0
+  local outcome=0 caller_errexit=${-//[^e]/}
   set +e
   (
     set -e -o pipefail
@@ -41,7 +41,7 @@ scenario() {
     "$@"
   ) >"$log" 2>&1
   outcome=$?
-  set -e
+  if [ -n "$caller_errexit" ]; then set -e; fi
   if [ "$outcome" -eq 0 ]; then
     step_report "$scenario_reports" "$name" OK
   else
