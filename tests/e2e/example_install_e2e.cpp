@@ -34,6 +34,8 @@ using lume_test::registry_text;
 
 namespace {
 
+constexpr int kFolderEditId = 2006, kFolderOkId = 2007;  // the folder dialog's
+
 struct ManifestEntry {
   std::string name;
   uint64_t size = 0;
@@ -104,6 +106,15 @@ class ExampleInstaller : public ::testing::Test {
     auto start = robot_.answer_message_box({caption, "#32770", setup.id()}, IDYES);
     ASSERT_TRUE(start.has_value());
     EXPECT_EQ(start->message(), title_ + " will be installed. Do you wish to continue?");
+    // The folder dialog proposes the program files folder and the folder name.
+    auto dialog = robot_.wait_for({caption, "#32770", setup.id()});
+    ASSERT_TRUE(dialog.has_value());
+    EXPECT_EQ(robot_.control_text(dialog->handle, kFolderEditId),
+              folder_.substr(0, folder_.size() - 1));
+    robot_.press(*dialog, kFolderOkId);
+    auto desktop = robot_.answer_message_box({caption, "#32770", setup.id()}, IDYES);
+    ASSERT_TRUE(desktop.has_value());
+    EXPECT_EQ(desktop->message(), "Do you wish to create desktop shortcut icons?");
     // The post-install program greets the user; the sequence waits for it.
     auto welcome = robot_.answer_message_box({"Lume Hello", "#32770", 0}, IDOK, 30000);
     ASSERT_TRUE(welcome.has_value());
@@ -141,13 +152,25 @@ TEST_F(ExampleInstaller, InstallsEveryFileAsListedAndRemovesItAllAgain) {
   }
 
   // The record of the installation: the title, the files in payload order,
-  // the registration last; and the registration itself.
+  // the Start-menu and then the desktop shortcuts, the registration last;
+  // and the registration itself.
   std::vector<std::string> records = lines_of(lume_test::read_file(folder_ + "lumeuins.dat"));
-  ASSERT_EQ(records.size(), manifest_.size() + 2);
+  ASSERT_GT(records.size(), manifest_.size() + 2);
   EXPECT_EQ(records.front(), title_);
   for (size_t i = 0; i < manifest_.size(); ++i)
     EXPECT_EQ(records[i + 1], "0" + folder_ + manifest_[i].name);
+  std::string kinds;
+  for (size_t i = manifest_.size() + 1; i + 1 < records.size(); ++i) {
+    kinds += records[i][0];
+    EXPECT_TRUE(lume_test::file_exists(records[i].substr(1))) << records[i];
+  }
+  EXPECT_NE(kinds.find('1'), std::string::npos);
+  EXPECT_NE(kinds.find('2'), std::string::npos);
+  EXPECT_EQ(kinds.find_first_not_of('1'), kinds.find('2'));  // all "1" before all "2"
+  EXPECT_EQ(kinds.find_first_not_of('2', kinds.find('2')), std::string::npos);
   EXPECT_EQ(records.back(), "3" + key_);
+  std::vector<std::string> shortcuts(records.begin() + long(manifest_.size()) + 1,
+                                     records.end() - 1);
   EXPECT_EQ(registry_text(key_, "DisplayName"), title_);
   std::string uninstall = registry_text(key_, "UninstallString");
   EXPECT_EQ(uninstall, "\"" + folder_ + "lumeuins.exe\"");
@@ -165,6 +188,8 @@ TEST_F(ExampleInstaller, InstallsEveryFileAsListedAndRemovesItAllAgain) {
   robot_.wait_gone(complete->handle);
 
   EXPECT_FALSE(lume_test::folder_exists(folder_)) << "the installation folder stays behind";
+  for (const std::string& record : shortcuts)
+    EXPECT_FALSE(lume_test::file_exists(record.substr(1))) << record;
   EXPECT_FALSE(key_exists(key_));
 }
 
