@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "tests/support/gui_robot.h"
+#include "tests/support/install_driver.h"
 #include "tests/support/payload_bytes.h"
 #include "tests/support/test_files.h"
 #include "tests/support/test_registry.h"
@@ -33,8 +34,6 @@ using lume_test::key_exists;
 using lume_test::registry_text;
 
 namespace {
-
-constexpr int kFolderEditId = 2006, kFolderOkId = 2007;  // the folder dialog's
 
 struct ManifestEntry {
   std::string name;
@@ -98,30 +97,19 @@ class ExampleInstaller : public ::testing::Test {
     if (HasFailure()) std::printf("robot log:\n%s", robot_.log().c_str());
   }
 
-  // Runs the installer and answers its boxes as a user who agrees to all.
+  // Runs the installer as a user who agrees to all.
   void install() {
-    ChildProcess setup = ChildProcess::start(lume_test::quoted(installer_));
-    ASSERT_TRUE(setup.started());
-    std::string caption = title_ + " Setup";
-    auto start = robot_.answer_message_box({caption, "#32770", setup.id()}, IDYES);
-    ASSERT_TRUE(start.has_value());
-    EXPECT_EQ(start->message(), title_ + " will be installed. Do you wish to continue?");
+    lume_test::InstallRun run = lume_test::run_installer(robot_, lume_test::quoted(installer_));
+    EXPECT_EQ(run.exit_code, std::optional<DWORD>(0));
     // The folder dialog proposes the program files folder and the folder name.
-    auto dialog = robot_.wait_for({caption, "#32770", setup.id()});
-    ASSERT_TRUE(dialog.has_value());
-    EXPECT_EQ(robot_.control_text(dialog->handle, kFolderEditId),
-              folder_.substr(0, folder_.size() - 1));
-    robot_.press(*dialog, kFolderOkId);
-    auto desktop = robot_.answer_message_box({caption, "#32770", setup.id()}, IDYES);
-    ASSERT_TRUE(desktop.has_value());
-    EXPECT_EQ(desktop->message(), "Do you wish to create desktop shortcut icons?");
+    EXPECT_EQ(run.proposed_folder, folder_.substr(0, folder_.size() - 1));
+    EXPECT_TRUE(run.progress_shown);
     // The post-install program greets the user; the sequence waits for it.
-    auto welcome = robot_.answer_message_box({"Lume Hello", "#32770", 0}, IDOK, 30000);
-    ASSERT_TRUE(welcome.has_value());
-    auto done = robot_.answer_message_box({caption, "#32770", setup.id()}, IDOK, 30000);
-    ASSERT_TRUE(done.has_value());
-    EXPECT_EQ(done->message(), "Installation Complete.");
-    EXPECT_EQ(setup.wait_exit(), std::optional<DWORD>(0));
+    EXPECT_EQ(run.messages(),
+              (std::vector<std::string>{title_ + " will be installed. Do you wish to continue?",
+                                        "Do you wish to create desktop shortcut icons?",
+                                        "Lume Hello is installed. Find it in the Start menu.",
+                                        "Installation Complete."}));
   }
 
   std::string installer_, title_, folder_, key_;
