@@ -5,7 +5,7 @@
 #include <random>
 #include <vector>
 
-#include "tools/lume/cli/error.h"
+#include "tools/lume/base/error.h"
 #include "tools/lume/codec/encoder.h"
 #include "tools/lume/codec/stream_format.h"
 

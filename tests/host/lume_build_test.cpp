@@ -7,9 +7,11 @@
 
 #include "tests/host/lume_test_files.h"
 #include "tools/lume/archive/installer_reader.h"
-#include "tools/lume/cli/error.h"
+#include "tools/lume/base/error.h"
 #include "tools/lume/commands/build.h"
-#include "tools/lume/commands/inspect.h"
+#include "tools/lume/commands/extract.h"
+#include "tools/lume/commands/list.h"
+#include "tools/lume/commands/verify.h"
 
 using namespace lume;
 namespace fs = std::filesystem;
@@ -20,7 +22,7 @@ namespace {
 
 class Build : public testing::Test {
  protected:
-  Build() : console_(true) {
+  Build() : console_(ProgressStyle::none) {
     lume_test::write_fake_stub(folder_ / "stub.exe");
     request_.project_file = folder_ / "lume.toml";
     request_.output = folder_ / "out" / "Setup.exe";
@@ -174,7 +176,8 @@ TEST_F(Build, RefusesBadInputWithAMessageAndNoOutput) {
   fs::remove(folder_ / "src/LUMEUINS.DAT");
 
   request_.stub = folder_ / "nothing.exe";
-  EXPECT_NE(refusal().find("nothing.exe: cannot open the stub"), std::string::npos);
+  EXPECT_NE(refusal().find("nothing.exe: cannot open the stub"),
+            std::string::npos);
   build_installer({request_.project_file, folder_ / "built.exe", folder_ / "stub.exe", 1},
                   console_);
   request_.stub = folder_ / "built.exe";

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "tools/lume/archive/file_time.h"
+#include "tools/lume/host/file_time.h"
 
 using namespace lume;
 

@@ -3,7 +3,7 @@
 #include "tests/host/lume_test_files.h"
 #include "tests/support/payload_bytes.h"
 #include "tools/lume/archive/installer_reader.h"
-#include "tools/lume/cli/error.h"
+#include "tools/lume/base/error.h"
 #include "tools/lume/stub/stub_patcher.h"
 
 using namespace lume;

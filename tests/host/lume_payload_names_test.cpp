@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "tools/lume/cli/error.h"
+#include "tools/lume/base/error.h"
 #include "tools/lume/project/payload_names.h"
 
 using lume::payload_name;

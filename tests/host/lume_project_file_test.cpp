@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/host/lume_test_files.h"
-#include "tools/lume/cli/error.h"
+#include "tools/lume/base/error.h"
 #include "tools/lume/project/project_file.h"
 
 using lume::Project;

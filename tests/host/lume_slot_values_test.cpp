@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "tools/lume/cli/error.h"
+#include "tools/lume/base/error.h"
 #include "tools/lume/stub/slot_values.h"
 
 using namespace lume;

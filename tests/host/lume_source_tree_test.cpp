@@ -4,7 +4,7 @@
 #include <ctime>
 
 #include "tests/host/lume_test_files.h"
-#include "tools/lume/cli/error.h"
+#include "tools/lume/base/error.h"
 #include "tools/lume/project/source_tree.h"
 
 using namespace lume;

@@ -5,7 +5,7 @@
 
 #include "installer/config_block.h"
 #include "tests/host/lume_test_files.h"
-#include "tools/lume/cli/error.h"
+#include "tools/lume/base/error.h"
 #include "tools/lume/stub/stub_patcher.h"
 
 using namespace lume;

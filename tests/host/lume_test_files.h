@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "installer/config_block.h"
-#include "tools/lume/archive/file_time.h"
+#include "tools/lume/host/file_time.h"
 #include "tools/lume/host/host_system.h"
 
 namespace lume_test {

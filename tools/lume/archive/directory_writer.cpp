@@ -4,7 +4,7 @@
 
 #include "payload/archive_format.h"
 #include "payload/directory_rules.h"
-#include "tools/lume/cli/error.h"
+#include "tools/lume/base/error.h"
 #include "tools/lume/project/payload_names.h"
 
 namespace lume {

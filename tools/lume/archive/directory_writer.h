@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/lume/archive/file_time.h"
+#include "tools/lume/host/file_time.h"
 
 namespace lume {
 

@@ -12,7 +12,7 @@
 #include "installer/config_block.h"
 #include "payload/directory_rules.h"
 #include "payload/entry_cursor.h"
-#include "tools/lume/cli/error.h"
+#include "tools/lume/base/error.h"
 
 namespace lume {
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/lume/cli/atomic_file.h"
-#include "tools/lume/cli/error.h"
+#include "tools/lume/base/atomic_file.h"
+#include "tools/lume/base/error.h"
 #include "tools/lume/codec/decode.h"
 #include "tools/lume/codec/encoder.h"
 

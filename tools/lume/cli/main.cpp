@@ -4,7 +4,7 @@
 #include <CLI/CLI.hpp>
 
 #include "tools/lume/cli/codec_commands.h"
-#include "tools/lume/cli/error.h"
+#include "tools/lume/base/error.h"
 #include "tools/lume/cli/stub_location.h"
 #include "tools/lume/cli/tool_commands.h"
 

@@ -2,7 +2,7 @@
 
 #include <fmt/core.h>
 
-#include "tools/lume/cli/error.h"
+#include "tools/lume/base/error.h"
 #include "tools/lume/host/host_system.h"
 
 namespace lume {

@@ -5,11 +5,14 @@
 #include <memory>
 
 #include "tools/lume/archive/installer_reader.h"
-#include "tools/lume/cli/console.h"
+#include "tools/lume/base/console.h"
 #include "tools/lume/cli/stub_location.h"
 #include "tools/lume/codec/encoder.h"
 #include "tools/lume/commands/build.h"
-#include "tools/lume/commands/inspect.h"
+#include "tools/lume/commands/extract.h"
+#include "tools/lume/commands/list.h"
+#include "tools/lume/commands/verify.h"
+#include "tools/lume/host/host_system.h"
 #include "tools/lume/project/project_file.h"
 
 namespace lume {
@@ -33,8 +36,15 @@ struct InspectOptions {
   bool quiet = false;
 };
 
+// A bar where someone watches standard error, plain lines where it goes to a
+// file or a log.
+Console console_for(bool quiet) {
+  if (quiet) return Console(ProgressStyle::none);
+  return Console(host::is_terminal(stderr) ? ProgressStyle::bar : ProgressStyle::lines);
+}
+
 void run_build(const BuildOptions& o) {
-  Console console(o.quiet);
+  Console console = console_for(o.quiet);
   BuildRequest request;
   request.project_file = o.project;
   request.output = o.output;
@@ -106,7 +116,7 @@ void add_tool_commands(CLI::App& app, int& exit_code) {
   verify->add_flag("-q,--quiet", verify_options->quiet, "No progress and no summary");
   verify->callback([verify_options, &exit_code] {
     const InspectOptions& o = *verify_options;
-    Console console(o.quiet);
+    Console console = console_for(o.quiet);
     Installer in = read_installer(o.installer);
     exit_code = report(verify_installer(in, o.code_page, console), o.installer, console,
                        fmt::format("{}: {} files, {} bytes: all sound", o.installer,
@@ -122,7 +132,7 @@ void add_tool_commands(CLI::App& app, int& exit_code) {
   extract->add_flag("-q,--quiet", extract_options->quiet, "No progress and no summary");
   extract->callback([extract_options, &exit_code] {
     const InspectOptions& o = *extract_options;
-    Console console(o.quiet);
+    Console console = console_for(o.quiet);
     Installer in = read_installer(o.installer);
     exit_code = report(extract_installer(in, o.folder, o.code_page, console), o.installer, console,
                        fmt::format("{}: {} files written", o.folder, in.files.size()));

@@ -4,7 +4,7 @@
 #include <mutex>
 
 #include "payload/decoder.h"
-#include "tools/lume/cli/error.h"
+#include "tools/lume/base/error.h"
 
 namespace lume::codec {
 namespace {

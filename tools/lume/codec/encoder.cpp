@@ -9,7 +9,7 @@
 #include <string>
 #include <thread>
 
-#include "tools/lume/cli/error.h"
+#include "tools/lume/base/error.h"
 #include "tools/lume/codec/bit_writer.h"
 #include "tools/lume/codec/block_writer.h"
 #include "tools/lume/codec/levels.h"

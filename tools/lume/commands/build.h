@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 
-#include "tools/lume/cli/console.h"
+#include "tools/lume/base/console.h"
 
 namespace lume {
 

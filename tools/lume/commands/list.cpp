@@ -1,8 +1,11 @@
+#include "tools/lume/commands/list.h"
+
 #include <fmt/core.h>
 
-#include "tools/lume/archive/file_time.h"
-#include "tools/lume/commands/inspect.h"
+#include <optional>
+
 #include "tools/lume/commands/shown_text.h"
+#include "tools/lume/host/file_time.h"
 
 namespace lume {
 

@@ -11,8 +11,8 @@
 #include <cstring>
 #include <vector>
 
-#include "tools/lume/archive/file_time.h"
-#include "tools/lume/cli/error.h"
+#include "tools/lume/host/file_time.h"
+#include "tools/lume/base/error.h"
 
 namespace lume::host {
 

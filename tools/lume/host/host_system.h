@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "tools/lume/archive/file_time.h"
+#include "tools/lume/host/file_time.h"
 
 namespace lume::host {
 

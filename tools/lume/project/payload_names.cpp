@@ -7,7 +7,7 @@
 #include "common/bounded_text.h"
 #include "payload/archive_format.h"
 #include "payload/directory_rules.h"
-#include "tools/lume/cli/error.h"
+#include "tools/lume/base/error.h"
 #include "tools/lume/host/host_system.h"
 
 namespace lume {

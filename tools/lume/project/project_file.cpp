@@ -7,7 +7,7 @@
 #include <set>
 #include <sstream>
 
-#include "tools/lume/cli/error.h"
+#include "tools/lume/base/error.h"
 #include "tools/lume/host/host_system.h"
 
 namespace lume {

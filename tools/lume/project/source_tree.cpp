@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "tools/lume/cli/error.h"
+#include "tools/lume/base/error.h"
 
 namespace lume {
 

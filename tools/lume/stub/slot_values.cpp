@@ -8,7 +8,7 @@
 #include "common/bounded_text.h"
 #include "payload/archive_format.h"
 #include "payload/directory_rules.h"
-#include "tools/lume/cli/error.h"
+#include "tools/lume/base/error.h"
 #include "tools/lume/project/payload_names.h"
 #include "uninstaller/uninstall_data.h"
 

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "installer/config_block.h"
-#include "tools/lume/cli/error.h"
+#include "tools/lume/base/error.h"
 
 namespace lume {
 

@@ -22,8 +22,6 @@ class AtomicFile {
   // Flushes, closes and renames onto the target. Throws on failure.
   void commit();
 
-  const std::filesystem::path& target() const { return target_; }
-
  private:
   std::filesystem::path target_;
   std::filesystem::path temporary_;

@@ -1,4 +1,4 @@
-#include "tools/lume/archive/file_time.h"
+#include "tools/lume/host/file_time.h"
 
 #include <fmt/core.h>
 

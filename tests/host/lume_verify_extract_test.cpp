@@ -3,9 +3,10 @@
 
 #include "tests/host/lume_test_files.h"
 #include "tools/lume/archive/installer_reader.h"
-#include "tools/lume/cli/error.h"
+#include "tools/lume/base/error.h"
 #include "tools/lume/commands/build.h"
-#include "tools/lume/commands/inspect.h"
+#include "tools/lume/commands/extract.h"
+#include "tools/lume/commands/verify.h"
 
 using namespace lume;
 namespace fs = std::filesystem;
@@ -13,9 +14,9 @@ using lume_test::write_file;
 
 namespace {
 
-class Unpack : public testing::Test {
+class UnsoundInstaller : public testing::Test {
  protected:
-  Unpack() : console_(true) {
+  UnsoundInstaller() : console_(ProgressStyle::none) {
     lume_test::write_fake_stub(folder_ / "stub.exe");
     write_file(folder_ / "lume.toml", "title = \"T\"\nfolder = \"F\"\nsource = \"src\"\n");
     write_file(folder_ / "src/sub/a.txt", std::string(5000, 'a'));
@@ -43,12 +44,12 @@ class Unpack : public testing::Test {
 
 }  // namespace
 
-TEST_F(Unpack, VerifyReportsAStreamCutShort) {
+TEST_F(UnsoundInstaller, VerifyReportsAStreamCutShort) {
   std::vector<std::string> problems = verify_installer(installer(cut_short()), 1252, console_);
   EXPECT_FALSE(problems.empty());
 }
 
-TEST_F(Unpack, VerifyReportsContentsThatDoNotCheck) {
+TEST_F(UnsoundInstaller, VerifyReportsContentsThatDoNotCheck) {
   Installer in = installer(bytes_);
   in.files[1].check ^= 1;  // sub\b.txt as the directory would hold it after a bit flip
   std::vector<std::string> problems = verify_installer(in, 1252, console_);
@@ -56,7 +57,7 @@ TEST_F(Unpack, VerifyReportsContentsThatDoNotCheck) {
   EXPECT_NE(problems[0].find("sub\\b.txt: check value"), std::string::npos) << problems[0];
 }
 
-TEST_F(Unpack, ExtractRemovesAFileThatDoesNotCheck) {
+TEST_F(UnsoundInstaller, ExtractRemovesAFileThatDoesNotCheck) {
   Installer in = installer(bytes_);
   in.files[1].check ^= 1;
   std::vector<std::string> problems = extract_installer(in, folder_ / "out", 1252, console_);
@@ -67,12 +68,12 @@ TEST_F(Unpack, ExtractRemovesAFileThatDoesNotCheck) {
   EXPECT_TRUE(fs::exists(folder_ / "out/z.txt"));
 }
 
-TEST_F(Unpack, ExtractLeavesNoFileTheStreamDidNotFinish) {
+TEST_F(UnsoundInstaller, ExtractLeavesNoFileTheStreamDidNotFinish) {
   EXPECT_FALSE(extract_installer(installer(cut_short()), folder_ / "out", 1252, console_).empty());
   EXPECT_FALSE(fs::exists(folder_ / "out/z.txt"));
 }
 
-TEST_F(Unpack, ExtractNeverFollowsALinkOutOfTheFolder) {
+TEST_F(UnsoundInstaller, ExtractNeverFollowsALinkOutOfTheFolder) {
   fs::create_directories(folder_ / "out");
   fs::create_directories(folder_ / "elsewhere");
   fs::create_directory_symlink(folder_ / "elsewhere", folder_ / "out/sub");

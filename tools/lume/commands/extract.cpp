@@ -1,5 +1,5 @@
-// `lume verify` and `lume extract`: both decode the whole payload and cut it
-// into files; extract also writes them.
+#include "tools/lume/commands/extract.h"
+
 #include <fmt/core.h>
 
 #include <cstring>
@@ -7,10 +7,9 @@
 #include <optional>
 
 #include "tools/lume/archive/file_cutter.h"
-#include "tools/lume/cli/error.h"
-#include "tools/lume/codec/decode.h"
-#include "tools/lume/commands/inspect.h"
+#include "tools/lume/base/error.h"
 #include "tools/lume/commands/shown_text.h"
+#include "tools/lume/commands/verify.h"
 #include "tools/lume/host/host_system.h"
 
 namespace lume {
@@ -18,37 +17,6 @@ namespace lume {
 namespace fs = std::filesystem;
 
 namespace {
-
-// Decodes the stream through cutter and says what fell short.
-std::vector<std::string> decode_payload(const Installer& in, FileCutter& cutter,
-                                        const char* action, int code_page, Console& console) {
-  Progress progress(console.progress_style(), action, in.header.total_size);
-  bool stream_ok =
-      codec::decode(in.stream(), in.header.total_size, [&](std::span<const uint8_t> chunk) {
-        cutter.take(chunk);
-        progress.update(cutter.produced());
-      });
-  cutter.finish();
-  progress.finish();
-
-  std::vector<std::string> problems;
-  if (!stream_ok)
-    problems.push_back(
-        fmt::format("the compressed stream is damaged after {} decoded bytes", cutter.produced()));
-  if (cutter.produced() < in.header.total_size)
-    problems.push_back(fmt::format("the stream gives {} of the {} bytes the header names",
-                                   cutter.produced(), in.header.total_size));
-  if (cutter.files_done() < in.files.size())
-    problems.push_back(fmt::format("{} of {} files are missing or cut short, from '{}' on",
-                                   in.files.size() - cutter.files_done(), in.files.size(),
-                                   shown_text(in.files[cutter.files_done()].name, code_page)));
-  return problems;
-}
-
-std::string mismatch(const PayloadFileEntry& file, uint32_t check, int code_page) {
-  return fmt::format("{}: check value {:08X}, the directory holds {:08X}",
-                     shown_text(file.name, code_page), check, file.check);
-}
 
 // The host path of a payload name under folder, component by component in
 // UTF-8; nullopt for a name that would not stay inside folder.
@@ -144,7 +112,7 @@ class Extractor {
     out_.close();
     if (!out_) throw Error(fmt::format("{}: write failed", path.string()));
     if (check != file.check) {
-      problems.push_back(mismatch(file, check, code_page_) + "; the file is removed");
+      problems.push_back(check_mismatch(file, check, code_page_) + "; the file is removed");
       std::error_code ignored;
       fs::remove(path, ignored);
       return;
@@ -161,18 +129,6 @@ class Extractor {
 };
 
 }  // namespace
-
-std::vector<std::string> verify_installer(const Installer& in, int code_page, Console& console) {
-  std::vector<std::string> problems;
-  FileCutter cutter(in.directory(), in.files,
-                      {nullptr, nullptr, [&](const PayloadFileEntry& file, uint32_t check) {
-                         if (check != file.check)
-                           problems.push_back(mismatch(file, check, code_page));
-                       }});
-  std::vector<std::string> shortfall = decode_payload(in, cutter, "verifying", code_page, console);
-  problems.insert(problems.end(), shortfall.begin(), shortfall.end());
-  return problems;
-}
 
 std::vector<std::string> extract_installer(const Installer& in, const fs::path& folder,
                                            int code_page, Console& console) {

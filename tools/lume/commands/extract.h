@@ -1,25 +1,14 @@
-// `lume list`, `lume verify` and `lume extract`: reading installers back.
+// `lume extract`: writes an installer's files into a folder, with their times.
 #pragma once
 
-#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "tools/lume/archive/installer_reader.h"
-#include "tools/lume/cli/console.h"
+#include "tools/lume/base/console.h"
 
 namespace lume {
-
-// The slots and the file table, for people.
-std::string list_text(const Installer& installer, int code_page);
-// The same as one JSON object, for machines.
-std::string list_json(const Installer& installer, int code_page);
-
-// Decodes the whole payload and checks every file and the total. Returns
-// what failed; empty when the installer is sound.
-std::vector<std::string> verify_installer(const Installer& installer, int code_page,
-                                          Console& console);
 
 // Writes the payload's files under folder with their last access and last
 // write times, by the installer's name rules: nothing lands outside folder,

@@ -1,8 +1,6 @@
-#include "tools/lume/cli/console.h"
+#include "tools/lume/base/console.h"
 
 #include <fmt/core.h>
-
-#include "tools/lume/host/host_system.h"
 
 namespace lume {
 
@@ -91,13 +89,8 @@ void Progress::finish() {
   std::fflush(out_);
 }
 
-Console::Console(bool quiet, std::FILE* err, std::FILE* out)
-    : quiet_(quiet),
-      err_(err),
-      out_(out),
-      style_(quiet                    ? ProgressStyle::none
-             : host::is_terminal(err) ? ProgressStyle::bar
-                                      : ProgressStyle::lines) {}
+Console::Console(ProgressStyle style, std::FILE* err, std::FILE* out)
+    : style_(style), err_(err), out_(out) {}
 
 void Console::warn(const std::string& message) {
   warnings_.push_back(message);
@@ -105,7 +98,7 @@ void Console::warn(const std::string& message) {
 }
 
 void Console::say(const std::string& message) {
-  if (!quiet_) fmt::print(out_, "{}\n", message);
+  if (style_ != ProgressStyle::none) fmt::print(out_, "{}\n", message);
 }
 
 }  // namespace lume

@@ -1,6 +1,7 @@
 // What the tool tells its user while it works: warnings, summaries and the
-// progress of long work. A progress bar on standard error when that is a
-// terminal, plain lines when it is not, nothing with --quiet.
+// progress of long work. The command line picks the style: a progress bar on
+// standard error when that is a terminal, plain lines when it is not,
+// nothing with --quiet.
 #pragma once
 
 #include <chrono>
@@ -11,7 +12,11 @@
 
 namespace lume {
 
-enum class ProgressStyle { none, lines, bar };
+enum class ProgressStyle {
+  none,   // --quiet: no progress and no summary
+  lines,  // one line per tenth of the work
+  bar,    // one line redrawn in place
+};
 
 class Progress {
  public:
@@ -41,7 +46,7 @@ class Progress {
 
 class Console {
  public:
-  explicit Console(bool quiet, std::FILE* err = stderr, std::FILE* out = stdout);
+  explicit Console(ProgressStyle style, std::FILE* err = stderr, std::FILE* out = stdout);
 
   // Shown even with --quiet; kept for whoever asks.
   void warn(const std::string& message);
@@ -52,10 +57,9 @@ class Console {
   const std::vector<std::string>& warnings() const { return warnings_; }
 
  private:
-  bool quiet_;
+  ProgressStyle style_;
   std::FILE* err_;
   std::FILE* out_;
-  ProgressStyle style_;
   std::vector<std::string> warnings_;
 };
 

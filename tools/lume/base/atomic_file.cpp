@@ -1,24 +1,32 @@
-#include "tools/lume/cli/atomic_file.h"
+#include "tools/lume/base/atomic_file.h"
 
 #include <fmt/core.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <random>
 #include <system_error>
 
-#include "tools/lume/cli/error.h"
+#include "tools/lume/base/error.h"
 
 namespace lume {
 
 namespace fs = std::filesystem;
 
+// A random part in the temporary name keeps two tools writing the same
+// target apart; "x" makes sure neither takes over a file that exists.
 AtomicFile::AtomicFile(fs::path target) : target_(std::move(target)) {
-  temporary_ = target_;
-  temporary_ += fmt::format(".{}.partial", ::getpid());
-  file_ = std::fopen(temporary_.c_str(), "wb");
-  if (file_ == nullptr)
-    throw Error(fmt::format("{}: cannot create: {}", target_.string(), std::strerror(errno)));
+  std::random_device random;
+  for (int attempt = 0; attempt < 4 && file_ == nullptr; ++attempt) {
+    temporary_ = target_;
+    temporary_ += fmt::format(".{:08x}.partial", random());
+    file_ = std::fopen(temporary_.c_str(), "wbx");
+    if (file_ == nullptr && errno != EEXIST) break;
+  }
+  if (file_ == nullptr) {
+    int error = errno;
+    throw Error(fmt::format("{}: cannot create: {}", target_.string(), std::strerror(error)));
+  }
 }
 
 AtomicFile::~AtomicFile() {

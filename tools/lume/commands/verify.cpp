@@ -1,0 +1,52 @@
+#include "tools/lume/commands/verify.h"
+
+#include <fmt/core.h>
+
+#include "tools/lume/codec/decode.h"
+#include "tools/lume/commands/shown_text.h"
+
+namespace lume {
+
+std::vector<std::string> decode_payload(const Installer& in, FileCutter& cutter,
+                                        const char* action, int code_page, Console& console) {
+  Progress progress(console.progress_style(), action, in.header.total_size);
+  bool stream_ok =
+      codec::decode(in.stream(), in.header.total_size, [&](std::span<const uint8_t> chunk) {
+        cutter.take(chunk);
+        progress.update(cutter.produced());
+      });
+  cutter.finish();
+  progress.finish();
+
+  std::vector<std::string> problems;
+  if (!stream_ok)
+    problems.push_back(
+        fmt::format("the compressed stream is damaged after {} decoded bytes", cutter.produced()));
+  if (cutter.produced() < in.header.total_size)
+    problems.push_back(fmt::format("the stream gives {} of the {} bytes the header names",
+                                   cutter.produced(), in.header.total_size));
+  if (cutter.files_done() < in.files.size())
+    problems.push_back(fmt::format("{} of {} files are missing or cut short, from '{}' on",
+                                   in.files.size() - cutter.files_done(), in.files.size(),
+                                   shown_text(in.files[cutter.files_done()].name, code_page)));
+  return problems;
+}
+
+std::string check_mismatch(const PayloadFileEntry& file, uint32_t check, int code_page) {
+  return fmt::format("{}: check value {:08X}, the directory holds {:08X}",
+                     shown_text(file.name, code_page), check, file.check);
+}
+
+std::vector<std::string> verify_installer(const Installer& in, int code_page, Console& console) {
+  std::vector<std::string> problems;
+  FileCutter cutter(in.directory(), in.files,
+                    {nullptr, nullptr, [&](const PayloadFileEntry& file, uint32_t check) {
+                       if (check != file.check)
+                         problems.push_back(check_mismatch(file, check, code_page));
+                     }});
+  std::vector<std::string> shortfall = decode_payload(in, cutter, "verifying", code_page, console);
+  problems.insert(problems.end(), shortfall.begin(), shortfall.end());
+  return problems;
+}
+
+}  // namespace lume
