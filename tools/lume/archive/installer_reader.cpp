@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
 #include <functional>
 #include <optional>
 #include <string_view>
@@ -13,6 +12,7 @@
 #include "payload/directory_rules.h"
 #include "payload/entry_cursor.h"
 #include "tools/lume/base/error.h"
+#include "tools/lume/host/host_system.h"
 
 namespace lume {
 
@@ -93,14 +93,6 @@ std::vector<PayloadFileEntry> read_directory(std::span<const uint8_t> directory,
   return files;
 }
 
-std::vector<uint8_t> read_whole_file(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) throw Error(fmt::format("{}: cannot open: {}", file.string(), std::strerror(errno)));
-  std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  if (in.bad()) throw Error(fmt::format("{}: read failed", file.string()));
-  return bytes;
-}
-
 }  // namespace
 
 std::span<const uint8_t> Installer::directory() const {
@@ -169,7 +161,7 @@ Installer parse_installer(std::vector<uint8_t> bytes, const fs::path& file) {
 }
 
 Installer read_installer(const fs::path& file) {
-  return parse_installer(read_whole_file(file), file);
+  return parse_installer(host::read_whole_file(file), file);
 }
 
 }  // namespace lume

@@ -2,10 +2,6 @@
 
 #include <fmt/core.h>
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,23 +10,10 @@
 #include "tools/lume/base/error.h"
 #include "tools/lume/codec/decode.h"
 #include "tools/lume/codec/encoder.h"
+#include "tools/lume/host/host_system.h"
 
 namespace lume {
 namespace {
-
-std::vector<uint8_t> read_whole_file(const std::filesystem::path& path) {
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
-                                                        &std::fclose);
-  if (!file) throw Error(fmt::format("{}: cannot open: {}", path.string(), std::strerror(errno)));
-  std::vector<uint8_t> bytes;
-  uint8_t chunk[1 << 16];
-  size_t n;
-  while ((n = std::fread(chunk, 1, sizeof chunk, file.get())) > 0)
-    bytes.insert(bytes.end(), chunk, chunk + n);
-  if (std::ferror(file.get()))
-    throw Error(fmt::format("{}: cannot read: {}", path.string(), std::strerror(errno)));
-  return bytes;
-}
 
 struct EncodeArguments {
   int level = codec::kDefaultLevel;
@@ -43,7 +26,7 @@ struct DecodeArguments {
 };
 
 void run_encode(const EncodeArguments& args) {
-  std::vector<uint8_t> data = read_whole_file(args.in);
+  std::vector<uint8_t> data = host::read_whole_file(args.in);
   if (data.size() > codec::kMaxInputSize)
     throw Error(fmt::format("{}: {} bytes exceed the stream's limit of {} bytes", args.in,
                             data.size(), codec::kMaxInputSize));
@@ -53,7 +36,7 @@ void run_encode(const EncodeArguments& args) {
 }
 
 void run_decode(const DecodeArguments& args) {
-  std::vector<uint8_t> stream = read_whole_file(args.in);
+  std::vector<uint8_t> stream = host::read_whole_file(args.in);
   AtomicFile out(args.out);
   uint64_t produced = 0;
   codec::StreamStatus status =

@@ -3,8 +3,6 @@
 #include <fmt/core.h>
 
 #include <algorithm>
-#include <cstring>
-#include <fstream>
 
 #include "payload/archive_format.h"
 #include "payload/check_value.h"
@@ -24,13 +22,6 @@ namespace lume {
 namespace fs = std::filesystem;
 
 namespace {
-
-std::vector<uint8_t> read_stub(const fs::path& stub) {
-  std::ifstream in(stub, std::ios::binary);
-  if (!in)
-    throw Error(fmt::format("{}: cannot open the stub: {}", stub.string(), std::strerror(errno)));
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // The installer writes these two beside the payload's files; a payload file
 // of the same name would overwrite the uninstaller or its open data file.
@@ -141,7 +132,7 @@ BuildResult build_installer(const BuildRequest& request, Console& console) {
   SlotValues slots = make_slot_values(project, plan.relative_names, warnings);
   for (const std::string& warning : warnings) console.warn(warning);
 
-  std::vector<uint8_t> installer = read_stub(request.stub);
+  std::vector<uint8_t> installer = host::read_whole_file(request.stub);
   patch_stub(installer, slots, request.stub.string());
 
   std::vector<PayloadFileEntry> entries;

@@ -11,8 +11,8 @@
 #include <cstring>
 #include <vector>
 
-#include "tools/lume/host/file_time.h"
 #include "tools/lume/base/error.h"
+#include "tools/lume/host/file_time.h"
 
 namespace lume::host {
 
@@ -61,6 +61,55 @@ std::optional<std::string> convert(std::string_view input, const std::string& to
   return output;
 }
 
+// Every read of a whole file goes through here, so that each one fails
+// alike: "cannot open: <reason>", "is a folder", "read failed: <reason>".
+// The file's last access time is left alone where the system lets the tool
+// (files it owns).
+class FileReader {
+ public:
+  explicit FileReader(const fs::path& path) : path_(path) {
+    fd_ = open(path.c_str(), O_RDONLY | O_NOATIME | O_CLOEXEC);
+    if (fd_ < 0 && errno == EPERM) fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0)
+      throw Error(fmt::format("{}: cannot open: {}", path.string(), std::strerror(errno)));
+    struct stat st;
+    if (fstat(fd_, &st) == 0) {
+      if (S_ISDIR(st.st_mode)) {
+        close(fd_);
+        throw Error(fmt::format("{}: is a folder", path.string()));
+      }
+      if (S_ISREG(st.st_mode)) size_hint_ = uint64_t(st.st_size);
+    }
+  }
+  ~FileReader() { close(fd_); }
+  FileReader(const FileReader&) = delete;
+  FileReader& operator=(const FileReader&) = delete;
+
+  // Reads up to size bytes into out; fewer only at the end of the file.
+  uint64_t read(uint8_t* out, uint64_t size) {
+    uint64_t done = 0;
+    while (done < size) {
+      ssize_t got = ::read(fd_, out + done, size_t(std::min<uint64_t>(size - done, 1 << 30)));
+      if (got == 0) break;
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0)
+        throw Error(fmt::format("{}: read failed: {}", path_.string(), std::strerror(errno)));
+      done += uint64_t(got);
+    }
+    return done;
+  }
+
+  // The size the file had when opened; 0 when it is no regular file.
+  uint64_t size_hint() const { return size_hint_; }
+
+ private:
+  const fs::path& path_;
+  int fd_ = -1;
+  uint64_t size_hint_ = 0;
+};
+
+constexpr size_t kReadChunk = size_t(1) << 20;
+
 }  // namespace
 
 FileTimes read_file_times(const fs::path& path) {
@@ -94,23 +143,24 @@ void write_file_times(const fs::path& path, const FileTimes& times) {
     throw Error(fmt::format("{}: cannot set its times: {}", path.string(), std::strerror(errno)));
 }
 
-void read_file_exactly(const fs::path& path, uint8_t* out, uint64_t size) {
-  int fd = open(path.c_str(), O_RDONLY | O_NOATIME | O_CLOEXEC);
-  if (fd < 0 && errno == EPERM) fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw Error(fmt::format("{}: cannot open: {}", path.string(), std::strerror(errno)));
-  uint64_t done = 0;
-  ssize_t got = 1;
-  while (got > 0 && done < size) {
-    got = read(fd, out + done, size_t(std::min<uint64_t>(size - done, 1 << 30)));
-    if (got > 0) done += uint64_t(got);
+std::vector<uint8_t> read_whole_file(const fs::path& path) {
+  FileReader file(path);
+  // One byte more than the size told finds the end in a single pass; a file
+  // that grew meanwhile, or tells no size, is read on in chunks.
+  std::vector<uint8_t> bytes(size_t(file.size_hint()) + 1);
+  size_t got = size_t(file.read(bytes.data(), bytes.size()));
+  while (got == bytes.size()) {
+    bytes.resize(bytes.size() + kReadChunk);
+    got += size_t(file.read(bytes.data() + got, bytes.size() - got));
   }
-  int error = got < 0 ? errno : 0;
+  bytes.resize(got);
+  return bytes;
+}
+
+void read_file_exactly(const fs::path& path, uint8_t* out, uint64_t size) {
+  FileReader file(path);
   uint8_t probe;
-  bool longer = got >= 0 && done == size && read(fd, &probe, 1) > 0;
-  close(fd);
-  if (error != 0)
-    throw Error(fmt::format("{}: read failed: {}", path.string(), std::strerror(error)));
-  if (done != size || longer)
+  if (file.read(out, size) != size || file.read(&probe, 1) != 0)
     throw Error(fmt::format("{}: the file changed while it was read", path.string()));
 }
 

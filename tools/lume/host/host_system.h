@@ -1,6 +1,7 @@
-// Everything the tool asks of the host system beyond std::filesystem: file
-// times, code-page conversion, terminals, its own location. The only file
-// with POSIX calls, so that a Windows build of the tool replaces just this.
+// Everything the tool asks of the host system beyond std::filesystem: reading
+// files, file times, code-page conversion, terminals, its own location. The
+// only file with POSIX calls, so that a Windows build of the tool replaces
+// just this.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "tools/lume/host/file_time.h"
 
@@ -22,9 +24,14 @@ FileTimes read_file_times(const std::filesystem::path& path);
 // Sets last access and last write; the host cannot set a creation time.
 void write_file_times(const std::filesystem::path& path, const FileTimes& times);
 
-// Reads exactly size bytes of path into out, without moving the file's last
-// access time where the system lets the tool (its own files). Throws
-// lume::Error naming the file when it cannot be read or is not size bytes long.
+// The whole of path. Throws lume::Error naming the file and the reason:
+// "cannot open: No such file or directory", "is a folder", "read failed: ...".
+// Neither reader moves the file's last access time where the system lets the
+// tool (files it owns).
+std::vector<uint8_t> read_whole_file(const std::filesystem::path& path);
+
+// Reads exactly size bytes of path into out. Throws as read_whole_file does,
+// and when the file is not size bytes long.
 void read_file_exactly(const std::filesystem::path& path, uint8_t* out, uint64_t size);
 
 // True when the host can convert to and from this Windows code page.

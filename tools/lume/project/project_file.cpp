@@ -3,9 +3,7 @@
 #include <fmt/core.h>
 #include <toml++/toml.h>
 
-#include <fstream>
 #include <set>
-#include <sstream>
 
 #include "tools/lume/base/error.h"
 #include "tools/lume/host/host_system.h"
@@ -111,22 +109,11 @@ class ProjectReader {
   fs::path file_;
 };
 
-std::string read_whole_file(const fs::path& file) {
-  std::error_code ec;
-  if (!fs::exists(file, ec)) throw Error(fmt::format("{}: no such project file", file.string()));
-  if (fs::is_directory(file, ec))
-    throw Error(fmt::format("{}: is a folder, not a project file", file.string()));
-  std::ifstream in(file, std::ios::binary);
-  if (!in) throw Error(fmt::format("{}: cannot read the project file", file.string()));
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 }  // namespace
 
 Project read_project(const fs::path& file) {
-  std::string text = read_whole_file(file);
+  std::vector<uint8_t> bytes = host::read_whole_file(file);
+  std::string text(bytes.begin(), bytes.end());
   toml::table root;
   try {
     root = toml::parse(text, file.string());

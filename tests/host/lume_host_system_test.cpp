@@ -1,0 +1,75 @@
+// Reading whole files: every reader of the tool fails alike, naming the file
+// and the reason.
+#include "tools/lume/host/host_system.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <thread>
+
+#include "tests/host/lume_test_files.h"
+#include "tools/lume/base/error.h"
+
+using namespace lume;
+namespace fs = std::filesystem;
+
+namespace {
+
+// The message reading path fails with, or "read" when it succeeds.
+std::string reading(const fs::path& path) {
+  try {
+    host::read_whole_file(path);
+    return "read";
+  } catch (const Error& e) {
+    return e.what();
+  }
+}
+
+}  // namespace
+
+TEST(ReadWholeFile, ReadsEveryByteWhetherTheFileTellsItsSizeOrNot) {
+  lume_test::ScratchFolder folder;
+  std::string contents;
+  for (int k = 0; contents.size() < (3u << 20) + 5; ++k) contents += std::to_string(k);
+  auto read_as_text = [](const fs::path& path) {
+    std::vector<uint8_t> bytes = host::read_whole_file(path);
+    return std::string(bytes.begin(), bytes.end());
+  };
+  lume_test::write_file(folder / "file", contents);
+  EXPECT_TRUE(read_as_text(folder / "file") == contents);
+  lume_test::write_file(folder / "empty", "");
+  EXPECT_EQ(read_as_text(folder / "empty"), "");
+
+  // A pipe has no size: it is read in chunks up to its end.
+  ASSERT_EQ(mkfifo((folder / "pipe").c_str(), 0600), 0);
+  std::thread writer([&] { lume_test::write_file(folder / "pipe", contents); });
+  std::string piped = read_as_text(folder / "pipe");
+  writer.join();
+  EXPECT_TRUE(piped == contents);
+}
+
+TEST(ReadWholeFile, NamesTheFileAndTheReason) {
+  lume_test::ScratchFolder folder;
+  EXPECT_EQ(reading(folder / "none"),
+            (folder / "none").string() + ": cannot open: No such file or directory");
+  EXPECT_EQ(reading(folder.path()), folder.path().string() + ": is a folder");
+  // The kernel refuses reads of a process's unmapped first page.
+  EXPECT_EQ(reading("/proc/self/mem"), "/proc/self/mem: read failed: Input/output error");
+}
+
+TEST(ReadFileExactly, RefusesAFileOfAnotherSize) {
+  lume_test::ScratchFolder folder;
+  lume_test::write_file(folder / "a", "abcd");
+  uint8_t buffer[5] = {};
+  host::read_file_exactly(folder / "a", buffer, 4);
+  EXPECT_EQ(std::string(buffer, buffer + 4), "abcd");
+  for (uint64_t size : {3u, 5u}) {
+    try {
+      host::read_file_exactly(folder / "a", buffer, size);
+      ADD_FAILURE() << "read as " << size << " bytes";
+    } catch (const Error& e) {
+      EXPECT_NE(std::string(e.what()).find("a: the file changed while it was read"),
+                std::string::npos);
+    }
+  }
+}
