@@ -15,6 +15,13 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
+// A match given by its slot and extra bits, which reaches slot 44 too: its
+// distances exceed the window and wrap around it, so the encoder never
+// makes one.
+Token match_token_in_slot(int length, int slot, uint32_t extra) {
+  return Token{uint16_t(length_symbol(length)), uint8_t(slot), extra};
+}
+
 // What tokens stand for, by the format's rules: matches copy from the
 // output's history, taken modulo the window, and before the first byte
 // from the window's initial spaces.

@@ -3,20 +3,10 @@
 #include <algorithm>
 #include <cassert>
 
-#include "tools/lume/codec/match_length.h"
+#include "tools/lume/codec/match_finder_common.h"
 
 namespace lume::codec {
 namespace {
-
-uint32_t hash4(const uint8_t* p, int bits) { return (load32(p) * 2654435761u) >> (32 - bits); }
-
-uint32_t hash3(const uint8_t* p, int bits) {
-  uint32_t v = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16;
-  return (v * 2654435761u) >> (32 - bits);
-}
-
-// Matches of 3 bytes only pay for themselves when near.
-constexpr uint32_t kFarThreeLimit = 1u << 14;
 
 // Positions taken in only as history need a tree in order, not matches;
 // deeper descents there buy almost nothing.

@@ -185,8 +185,11 @@ void put_steps(Fields& fields, const std::vector<LengthStep>& steps,
   }
 }
 
-std::array<int, 3> prices_from(const std::array<uint8_t, kLengthCodeCount>& lengths,
-                               int single_symbol) {
+// What the length code's three zero symbols cost under lengths, in bits
+// with their extra bits; a symbol without a code cannot be used, unless it is
+// the single symbol a one-symbol table names.
+std::array<int, 3> zero_symbol_prices(const std::array<uint8_t, kLengthCodeCount>& lengths,
+                                      int single_symbol) {
   std::array<int, 3> price{};
   for (int s = 0; s < 3; ++s) {
     int bits = lengths[size_t(s)];
@@ -213,7 +216,7 @@ void put_symbol_lengths(Fields& fields, std::span<const uint8_t> lengths) {
       LengthCodePlan plan = send_steps(steps, count);
       if (plan.bits < best.bits) best = plan, best_steps = steps;
       int single = used_symbols(plan.lengths) == 0 ? steps.front().symbol : -1;
-      std::array<int, 3> next = prices_from(plan.lengths, single);
+      std::array<int, 3> next = zero_symbol_prices(plan.lengths, single);
       if (next == price) break;
       price = next;
     }
@@ -256,11 +259,6 @@ uint64_t symbol_bits(const CodeTables& tables, const SymbolStats& stats) {
   for (size_t s = 0; s < stats.slots.size(); ++s)
     bits += uint64_t(stats.slots[s]) * uint64_t(tables.slot_lengths[s] + slot_extra_bits(int(s)));
   return bits;
-}
-
-uint64_t block_bits(const SymbolStats& stats) {
-  CodeTables tables = build_code_tables(stats);
-  return kBlockSizeBits + tables.header_bits + symbol_bits(tables, stats);
 }
 
 void write_header(BitWriter& out, const CodeTables& tables) {

@@ -38,9 +38,6 @@ CodeTables build_code_tables(const SymbolStats& stats);
 // The bits of the block's symbols, their extra bits included, under tables.
 uint64_t symbol_bits(const CodeTables& tables, const SymbolStats& stats);
 
-// The bits of a whole block: size field, header and symbols.
-uint64_t block_bits(const SymbolStats& stats);
-
 void write_header(BitWriter& out, const CodeTables& tables);
 
 }  // namespace lume::codec

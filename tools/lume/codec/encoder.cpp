@@ -40,9 +40,9 @@ std::vector<uint32_t> segment_starts(size_t size) {
 }
 
 // Waits for the workers, passing their progress on from this thread.
-class Progress {
+class WorkerProgress {
  public:
-  explicit Progress(size_t workers) : done_(workers) {}
+  explicit WorkerProgress(size_t workers) : done_(workers) {}
 
   std::atomic<uint64_t>& counter(size_t worker) { return done_[worker]; }
 
@@ -92,7 +92,7 @@ std::vector<uint8_t> encode(std::span<const uint8_t> data, const EncodeOptions& 
 
   std::vector<BitWriter> parts(segments);
   std::vector<std::exception_ptr> failures(segments);
-  Progress progress(segments);
+  WorkerProgress progress(segments);
   std::vector<std::thread> workers;
   for (size_t s = 0; s < segments; ++s) {
     workers.emplace_back([&, s] {

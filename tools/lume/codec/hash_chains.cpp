@@ -2,21 +2,9 @@
 
 #include <algorithm>
 
-#include "tools/lume/codec/match_length.h"
+#include "tools/lume/codec/match_finder_common.h"
 
 namespace lume::codec {
-namespace {
-
-uint32_t hash4(const uint8_t* p, int bits) { return (load32(p) * 2654435761u) >> (32 - bits); }
-
-uint32_t hash3(const uint8_t* p, int bits) {
-  return ((load32(p) << 8) * 2654435761u) >> (32 - bits);
-}
-
-// Matches of 3 bytes only pay for themselves when near.
-constexpr uint32_t kFarThreeLimit = 1u << 14;
-
-}  // namespace
 
 HashChains::HashChains(std::span<const uint8_t> buffer, int max_depth, int nice_length)
     : buffer_(buffer),

@@ -25,12 +25,6 @@ inline Token match_token(int length, uint32_t distance) {
   return Token{uint16_t(length_symbol(length)), uint8_t(slot), distance - 1 - slot_base(slot)};
 }
 
-// Only for slot 44, whose distances the encoder never needs: they exceed the
-// window and wrap around it.
-inline Token match_token_in_slot(int length, int slot, uint32_t extra) {
-  return Token{uint16_t(length_symbol(length)), uint8_t(slot), extra};
-}
-
 inline int token_length(const Token& token) {
   return token.is_match() ? symbol_length(token.symbol) : 1;
 }
