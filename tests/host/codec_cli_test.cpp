@@ -69,20 +69,23 @@ Bytes sample(size_t size) {
   return out;
 }
 
-TEST_F(CodecCommands, EncodeAndDecodeRoundTripAFileAtEveryLevel) {
+// The codec's own tests cover the round trips; here the files and the
+// options have to reach it.
+TEST_F(CodecCommands, EncodeHandsTheLevelOnAndDecodeGivesTheFileBack) {
   Bytes data = sample(100000);
   write("in", data);
-  for (int level : {1, 2, 3, 4}) {
+  for (int level : {1, 4}) {
+    std::string stream = "stream" + std::to_string(level);
     ASSERT_EQ(lume("encode --level " + std::to_string(level) + " " + path("in").string() + " " +
-                   path("stream").string()),
+                   path(stream).string()),
               0)
         << messages_;
-    EXPECT_LT(fs::file_size(path("stream")), data.size() / 3);
-    ASSERT_EQ(lume("decode --size 100000 " + path("stream").string() + " " + path("out").string()),
-              0)
-        << messages_;
-    EXPECT_TRUE(read("out") == data);
   }
+  EXPECT_NE(read("stream1"), read("stream4"));
+  ASSERT_EQ(lume("decode --size 100000 " + path("stream4").string() + " " + path("out").string()),
+            0)
+      << messages_;
+  EXPECT_TRUE(read("out") == data);
 }
 
 TEST_F(CodecCommands, DecodeWritesTheWholeLastMatchPastTheSize) {
