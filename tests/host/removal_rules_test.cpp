@@ -199,7 +199,11 @@ TEST(ShortcutRecords, RefusesLinksOutsideTheFolderOfTheirKind) {
        }) {
     EXPECT_EQ(desktop_record(path), 0u) << path;
   }
-  EXPECT_EQ(shortcut_folder_length('0', (programs + "\\Hello\\Hello.lnk").c_str(), &kFolders), 0u);
+  for (char kind : {'0', '3', '9'}) {
+    EXPECT_EQ(shortcut_folder_length(kind, (desktop + "\\Hello.lnk").c_str(), &kFolders), 0u);
+    EXPECT_EQ(shortcut_folder_length(kind, (programs + "\\Hello\\Hello.lnk").c_str(), &kFolders),
+              0u);
+  }
 }
 
 TEST(ShortcutRecords, AFolderTheSystemDidNotReportHoldsNothing) {
