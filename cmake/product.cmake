@@ -4,12 +4,7 @@
 # libraries, msvcrt.dll and libgcc's few arithmetic helpers: no C++ runtime,
 # no exceptions, no unwind tables, no start-up code of the compiler's.
 
-# Compile options for every library whose code ends up in a product executable.
-add_library(lume_product_code INTERFACE)
-target_compile_options(lume_product_code INTERFACE
-  -Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables -fno-unwind-tables
-  -ffunction-sections -fno-stack-protector -fno-ident
-  -fno-threadsafe-statics)
+include(${CMAKE_CURRENT_LIST_DIR}/product-code.cmake)
 
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   set(LUME_ENTRY_SYMBOL _lume_start)

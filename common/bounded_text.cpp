@@ -60,7 +60,7 @@ bool ends_with_backslash(const char* text) {
   return n > 0 && text[n - 1] == '\\';
 }
 
-static char lower_ascii(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
+char lower_ascii(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
 
 bool ends_with_ignoring_case(const char* text, const char* suffix) {
   unsigned n = text_length(text), m = text_length(suffix);

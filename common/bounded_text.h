@@ -8,6 +8,10 @@
 // capacity - 1 bytes of what would have been written.
 #pragma once
 
+enum {
+  kPathCapacity = 260,  // the platform's path limit, terminator included
+};
+
 unsigned text_length(const char* text);
 
 // dest = source
@@ -25,6 +29,11 @@ bool copy_text_prefix(char* dest, unsigned capacity, const char* source, unsigne
 
 // True when text is not empty and its last byte is '\\'.
 bool ends_with_backslash(const char* text);
+
+// 'A'..'Z' as 'a'..'z'; every other byte as it is. Other letters of the
+// code page are compared exactly, which they match when both texts come
+// from one source.
+char lower_ascii(char c);
 
 // Case-insensitive (ASCII) test that text ends in suffix.
 bool ends_with_ignoring_case(const char* text, const char* suffix);

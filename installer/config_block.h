@@ -43,8 +43,8 @@ static_assert(offsetof(ConfigBlock, AppTitle) == 32 && offsetof(ConfigBlock, Fol
                   offsetof(ConfigBlock, DesktopShortcuts) == 9504,
               "configuration block layout");
 
-// Placeholder keys. The building tool locates each slot by its key; the
-// lengths and endings are what installers in the field carry.
+// Placeholder keys. The lengths and endings are what installers in the
+// field carry.
 #define LUME_KEY_PAYLOAD_OFFSET "$$InstallerProgramSize"
 #define LUME_KEY_APP_TITLE "$$ApplicationTitle"
 #define LUME_KEY_FOLDER_NAME "$$DefaultProgramFolder"
@@ -54,6 +54,29 @@ static_assert(offsetof(ConfigBlock, AppTitle) == 32 && offsetof(ConfigBlock, Fol
 #define LUME_KEY_START_MENU_FILE(nn) "$$StartMenuShortcutFile-" nn
 #define LUME_KEY_DESKTOP_LINK(nn) "$$DesktopShortcutLink-" nn
 #define LUME_KEY_DESKTOP_FILE(nn) "$$DesktopShortcutFile-" nn
+
+// The rows that carry keys, as X(row, "NN") for each.
+#define LUME_START_MENU_KEYED_ROWS(X) \
+  X(0, "00") X(1, "01") X(2, "02") X(3, "03") X(4, "04") X(5, "05") X(6, "06") X(7, "07") \
+  X(8, "08") X(9, "09")
+#define LUME_DESKTOP_KEYED_ROWS(X) \
+  X(0, "00") X(1, "01") X(2, "02") X(3, "03") X(4, "04") X(5, "05") X(6, "06") X(7, "07")
+
+// The PE section that holds the block and nothing else, so that whoever
+// reads an installer finds the block exactly where the stub reads it.
+#define LUME_CONFIG_SECTION ".lumecfg"
+
+// Every placeholder key of the stub as built, with the slot it stands in:
+// the list the building tool and the tests work from (config_keys.cpp; the
+// stub itself does not carry it).
+struct SlotKey {
+  const char* slot;  // for messages: "AppTitle", "StartMenuShortcuts 03 LinkName"
+  unsigned offset;   // of the slot in the block
+  unsigned width;    // of the slot in bytes
+  const char* key;
+};
+extern const SlotKey kSlotKeys[];
+extern const unsigned kSlotKeyCount;
 
 namespace config_keys {
 constexpr size_t length(const char* s) { return *s ? 1 + length(s + 1) : 0; }
@@ -85,5 +108,11 @@ static_assert(is_key(LUME_KEY_DESKTOP_FILE("07"), 24, "$$DesktopShortcutFile-07"
 // cannot alias a small offset.
 long payload_offset_value(const char* text);
 
-// The block itself, in the installer's initialised data (config_block.cpp).
+// Where a shortcut row's FileField divides into target and arguments: the
+// blank of its first ".exe " (in any letter case), or null when it has none
+// and the whole field is the target. The arguments are the text behind the
+// blank, and may be empty.
+const char* arguments_mark(const char* file_field);
+
+// The block itself, alone in its section of the stub (config_block.cpp).
 extern ConfigBlock config;

@@ -5,39 +5,25 @@
 #include "common/bounded_text.h"
 #include "common/child_process.h"
 #include "installer/config_block.h"
+#include "installer/dir_dialog.h"
+#include "installer/progress_dialog.h"
 #include "installer/shared_state.h"
+#include "installer/shortcuts.h"
 #include "installer/uninstaller_image.h"
 #include "payload/archive_reader.h"
 #include "payload/check_value.h"
 #include "payload/decoder.h"
 #include "payload/extract_sink.h"
+#include "payload/payload_hooks.h"
 #include "uninstaller/uninstall_data.h"
 
-enum { kPollMs = 100 };
-
-static void read_program_files_folder(char* folder) {
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", 0,
-                    KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-    return;
-  // One byte short of the buffer, which was cleared: a value stored without
-  // its terminator still ends inside it.
-  DWORD size = kPathCapacity - 1;
-  if (RegQueryValueExA(key, "ProgramFilesDir", nullptr, nullptr, reinterpret_cast<BYTE*>(folder),
-                       &size) != ERROR_SUCCESS)
-    folder[0] = 0;
-  RegCloseKey(key);
-}
-
-void propose_install_folder(char* folder) {
-  for (int i = 0; i < kPathCapacity; ++i) folder[i] = 0;
-  read_program_files_folder(folder);
-  if (folder[0] == 0) {
-    DWORD length = GetCurrentDirectoryA(kPathCapacity - 1, folder);
-    if (length == 0 || length >= kPathCapacity - 1) folder[0] = 0;
-  }
-  if (!ends_with_backslash(folder)) append_text(folder, kPathCapacity, "\\");
-  append_text(folder, kPathCapacity, config.FolderName);
+// The folder the dialog starts from: "ProgramFilesDir", else the current
+// directory; empty when neither fits.
+static void default_parent_folder(char* folder) {
+  read_current_version_value("ProgramFilesDir", folder);
+  if (folder[0] != 0) return;
+  DWORD length = GetCurrentDirectoryA(kPathCapacity - 1, folder);
+  if (length == 0 || length >= kPathCapacity - 1) folder[0] = 0;
 }
 
 bool set_install_folder(const char* chosen) {
@@ -46,13 +32,6 @@ bool set_install_folder(const char* chosen) {
                append_text(install_folder, sizeof install_folder, "\\"));
   if (!fits) install_folder[0] = 0;
   return fits;
-}
-
-// The folder to install into: for now the proposed one. The directory
-// selection dialog takes over here, with owner as its parent.
-static bool choose_install_folder(HWND, char* folder) {
-  propose_install_folder(folder);
-  return true;
 }
 
 // A file in the installation folder, created with the folders above it.
@@ -91,34 +70,47 @@ static bool write_uninstaller_and_data_file() {
   return true;
 }
 
-// Opens the payload and extracts it. True when every file is in place;
-// otherwise the outcome has been shown (or was a cancel) and the data file
-// is closed.
-static bool extract_payload(const char* program_name) {
+// "Do you wish to create desktop shortcut icons?", asked only when the
+// table has rows; the rows to make, 0 unless the answer was Yes.
+static int ask_for_desktop_shortcuts() {
+  int rows = shortcut_rows_in_use(config.DesktopShortcuts);
+  if (rows > 0 && MessageBoxA(main_window, "Do you wish to create desktop shortcut icons?",
+                              setup_caption, MB_YESNO) != IDYES)
+    rows = 0;
+  return rows;
+}
+
+// Opens the payload, asks for desktop shortcuts and extracts the payload
+// under the progress dialog. True when every file is in place; otherwise
+// the outcome has been shown (or was a cancel) and the data file is closed.
+static bool extract_payload(const char* program_name, int* desktop_rows) {
   build_crc_table();
-  const char* failure = open_payload(program_name, text_length(install_folder));
+  const char* failure = open_payload(program_name, install_folder);
   if (failure != nullptr) {
     close_data_file();
     show_error(failure);
     return false;
   }
-  reset_extraction();
-  DecodeResult result = decode_stream(read_payload, extract_write, remaining_bytes);
-  while (load_word(pause_flag) != 0) Sleep(kPollMs);
+  *desktop_rows = ask_for_desktop_shortcuts();
+  // Without its dialog the extraction still runs; it cannot be cancelled then.
+  start_status_dialog();
+  DecodeResult result = decode_stream(read_payload, extract_write, extraction.remaining_bytes);
+  // Waits for an open cancel question: a Yes given now still cancels.
+  end_status_dialog();
 
   // After a cancel the decoder reads zero bits, which may well form invalid
   // tables: only an uncancelled run can show a corrupted stream.
   bool cancelled = load_word(cancel_flag) != 0;
-  if (result == decode_corrupt && !cancelled) end_installation_with(LUME_CORRUPTED_MESSAGE);
+  if (result == decode_corrupt && !cancelled) fail_extraction(kCorruptedMessage);
   finish_extraction();
   close_installer_file();
   if (load_word(cancel_flag) != 0) {
     close_data_file();
     return false;
   }
-  if (remaining_bytes != 0) {
+  if (extraction.remaining_bytes != 0) {
     close_data_file();
-    show_error(LUME_INCOMPLETE_MESSAGE);
+    show_error(kIncompleteMessage);
     return false;
   }
   return true;
@@ -141,8 +133,7 @@ static void register_uninstaller() {
   if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, key_path, 0, nullptr, REG_OPTION_NON_VOLATILE,
                       KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
     return;
-  write_text("3");
-  write_line(key_path);
+  write_record(record_registry_key, key_path);
   set_text_value(key, "DisplayName", config.AppTitle);
   char command[kPathCapacity + 2];
   join_text(command, sizeof command, "\"", install_folder, LUME_UNINSTALLER_NAME, "\"");
@@ -187,7 +178,10 @@ void install_into_folder(const char* program_name) {
     return;
   }
   if (!write_uninstaller_and_data_file()) return;
-  if (!extract_payload(program_name)) return;
+  int desktop_rows = 0;
+  if (!extract_payload(program_name, &desktop_rows)) return;
+  create_shortcuts(config.StartMenuShortcuts, nullptr, config.GroupName);
+  if (desktop_rows > 0) create_shortcuts(config.DesktopShortcuts, main_window, nullptr);
   register_uninstaller();
   close_data_file();
   int quit_code = 0;
@@ -197,8 +191,11 @@ void install_into_folder(const char* program_name) {
 }
 
 void install_sequence(HWND owner, const char* program_name) {
-  char folder[kPathCapacity];
-  if (!choose_install_folder(owner, folder)) return;
+  char folder[kPathCapacity] = {};
+  default_parent_folder(folder);
+  // 259: the chosen folder, with the backslash set_install_folder may
+  // append, still fits a path.
+  if (select_install_folder(owner, folder, kPathCapacity - 1) == 0) return;
   set_install_folder(folder);
   install_into_folder(program_name);
 }

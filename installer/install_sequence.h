@@ -1,8 +1,10 @@
 // The install sequence: from the choice of folder to the completion box.
 //
-// Writes the uninstaller and opens its data file, checks the payload behind
-// the installer's own image, extracts it, registers the uninstaller, runs
-// the post-install program and reports completion. Every outcome has been
+// Asks for the folder, writes the uninstaller and opens its data file,
+// checks the payload behind the installer's own image, asks for desktop
+// shortcuts, extracts the payload under the progress dialog, makes the
+// shortcuts, registers the uninstaller, runs the post-install program and
+// reports completion. Every outcome has been
 // shown to the user (or was a silent cancel) when it returns; a file that
 // cannot be created or a corrupted payload ends the process with status 1.
 // Nothing is rolled back: what was written before a failure stays.
@@ -12,11 +14,6 @@
 
 #define LUME_CANNOT_CREATE_UNINSTALLER "Cannot create uninstall program."
 #define LUME_CANNOT_CREATE_DATA_FILE "Cannot create uninstall data file."
-
-// The folder proposed for the installation, in a buffer of MAX_PATH bytes:
-// the registry value "ProgramFilesDir" (else the current directory), a
-// backslash, and FolderName; cut to what a path can hold.
-void propose_install_folder(char* folder);
 
 // install_folder = chosen, with a backslash appended unless it ends in one.
 // False, with install_folder empty, when that does not fit a path.

@@ -3,7 +3,7 @@
 HINSTANCE module_instance;
 char setup_caption[kSetupCaptionSize];
 HWND main_window;
-char install_folder[MAX_PATH];
+char install_folder[kPathCapacity];
 
 HWND status_dialog;
 LONG pause_flag;

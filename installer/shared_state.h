@@ -4,12 +4,13 @@
 
 #include <windows.h>
 
+#include "common/bounded_text.h"
 #include "installer/message_text.h"
 
 extern HINSTANCE module_instance;            // loads the dialog templates
 extern char setup_caption[kSetupCaptionSize];  // AppTitle + " Setup"
 extern HWND main_window;                     // owner of the main thread's boxes
-extern char install_folder[MAX_PATH];        // chosen folder, ends in '\\' once set
+extern char install_folder[kPathCapacity];   // chosen folder, ends in '\\' once set
 
 // The three words the progress dialog's thread writes and the main thread
 // polls. Each has one writer; every read must see the current value, so they

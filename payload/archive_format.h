@@ -4,18 +4,19 @@
 //   + 12                 directory: file_count entries, back to back
 //   + 12 + dir size      the compressed stream, to the end of the file
 //
-// All integers are little-endian; records are packed without alignment.
+// A directory entry is its fields (check, size, three times: 32 bytes),
+// one byte name_length, then the name without terminator. All integers are
+// little-endian; records are packed without alignment.
 #pragma once
 
 #include <stdint.h>
 
 enum {
   kPayloadHeaderSize = 12,
-  kEntryFixedSize = 33,             // check, size, three times, name_length
-  kEntryCopySize = 32,              // the part before name_length
+  kEntryFieldsSize = 32,  // check, size and the three times
+  kEntryNameOffset = 33,  // the fields and name_length: where the name begins
   kMaxNameLength = 255,
   kDirectoryBufferSize = 131072,
-  kPathCapacity = 260,              // the platform's path limit, terminator included
 };
 
 struct PayloadHeader {
@@ -30,27 +31,16 @@ struct StoredTime {
   uint32_t high;
 };
 
-// The fixed part of a directory entry, as the sink keeps it for the current
-// file. On a little-endian machine its layout is the stored one.
-struct PayloadEntryFixed {
+// The fields of a directory entry, the part before name_length.
+struct EntryFields {
   uint32_t check;  // CRC-32 register over the contents, not inverted
   uint32_t size;
   StoredTime creation_time;
   StoredTime last_access_time;
   StoredTime last_write_time;
 };
-static_assert(sizeof(PayloadEntryFixed) == kEntryCopySize, "entry layout");
+static_assert(sizeof(EntryFields) == kEntryFieldsSize, "entry layout");
 
 inline uint32_t load_u32le(const unsigned char* p) {
   return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
-inline PayloadEntryFixed load_entry_fixed(const unsigned char* p) {
-  PayloadEntryFixed e;
-  e.check = load_u32le(p);
-  e.size = load_u32le(p + 4);
-  e.creation_time = {load_u32le(p + 8), load_u32le(p + 12)};
-  e.last_access_time = {load_u32le(p + 16), load_u32le(p + 20)};
-  e.last_write_time = {load_u32le(p + 24), load_u32le(p + 28)};
-  return e;
 }

@@ -3,18 +3,25 @@
 #include <windows.h>
 
 #include "common/bounded_text.h"
-#include "installer/config_block.h"
-#include "installer/shared_state.h"
 #include "payload/directory_rules.h"
+#include "payload/extract_sink.h"
+#include "payload/payload_hooks.h"
+
+#define LUME_CANNOT_OPEN_PREFIX "Cannot open installation file:\n    "
+
+const char kIncompleteMessage[] =
+    "This is an incomplete installation file\n(possibly from an incomplete download).";
+const char kCorruptedMessage[] = "This is a corrupted installation file.";
+const char kUnconfiguredMessage[] = "Unconfigured installation file.";
 
 FILE* installer_file;
 unsigned char directory_buffer[kDirectoryBufferSize];
-int32_t files_left;
-uint32_t remaining_bytes;
 
 int32_t read_payload(unsigned char* buffer, int32_t count) {
-  while (load_word(pause_flag) != 0) Sleep(100);
-  if (load_word(cancel_flag) != 0) return 0;
+  // The pause first, the cancel after it: a cancel is confirmed before the
+  // pause ends, so reading never resumes after one.
+  while (payload_paused()) Sleep(kPollMs);
+  if (payload_cancelled()) return 0;
   size_t got = fread(buffer, 1, size_t(count), installer_file);
   if (ferror(installer_file)) return 0;
   return int32_t(got);
@@ -41,7 +48,7 @@ static const char* fail_with(const char* message) {
   return message;
 }
 
-const char* open_payload(const char* program_name, unsigned folder_length) {
+const char* open_payload(const char* program_name, const char* folder) {
   static char cannot_open[sizeof(LUME_CANNOT_OPEN_PREFIX) + kPathCapacity];
   char path[kPathCapacity];
   if (!installer_file_name(path, program_name) ||
@@ -51,26 +58,25 @@ const char* open_payload(const char* program_name, unsigned folder_length) {
   }
 
   // A negative offset is no more a configuration than 0 is.
-  long offset = payload_offset_value(config.PayloadOffset);
-  if (offset <= 0) return fail_with(LUME_UNCONFIGURED_MESSAGE);
-  if (fseek(installer_file, offset, SEEK_SET) != 0) return fail_with(LUME_INCOMPLETE_MESSAGE);
+  long offset = payload_offset();
+  if (offset <= 0) return fail_with(kUnconfiguredMessage);
+  if (fseek(installer_file, offset, SEEK_SET) != 0) return fail_with(kIncompleteMessage);
 
   // A header cut short reads as an incomplete file, not as an empty archive.
   PayloadHeader header;
   header.file_count = read_u32();
   header.total_size = read_u32();
   header.directory_size = read_u32();
-  if (feof(installer_file) || ferror(installer_file)) return fail_with(LUME_INCOMPLETE_MESSAGE);
-  if (header.directory_size > kDirectoryBufferSize) return fail_with(LUME_CORRUPTED_MESSAGE);
+  if (feof(installer_file) || ferror(installer_file)) return fail_with(kIncompleteMessage);
+  if (header.directory_size > kDirectoryBufferSize) return fail_with(kCorruptedMessage);
 
   int32_t wanted = int32_t(header.directory_size);
   if (wanted > 0 && read_payload(directory_buffer, wanted) != wanted)
-    return fail_with(LUME_INCOMPLETE_MESSAGE);
+    return fail_with(kIncompleteMessage);
   if (check_directory(directory_buffer, header.directory_size, header.file_count,
-                      header.total_size, folder_length) != directory_ok)
-    return fail_with(LUME_CORRUPTED_MESSAGE);
+                      header.total_size, text_length(folder)) != directory_ok)
+    return fail_with(kCorruptedMessage);
 
-  files_left = int32_t(header.file_count);
-  remaining_bytes = header.total_size;
+  start_extraction(folder, directory_buffer, header);
   return nullptr;
 }

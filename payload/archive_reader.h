@@ -10,18 +10,16 @@
 
 extern FILE* installer_file;  // open from open_payload to close_installer_file
 extern unsigned char directory_buffer[kDirectoryBufferSize];
-extern int32_t files_left;        // entries not yet opened by the sink
-extern uint32_t remaining_bytes;  // bytes still to be written; 0 when complete
 
-#define LUME_INCOMPLETE_MESSAGE \
-  "This is an incomplete installation file\n(possibly from an incomplete download)."
-#define LUME_CORRUPTED_MESSAGE "This is a corrupted installation file."
-#define LUME_UNCONFIGURED_MESSAGE "Unconfigured installation file."
-#define LUME_CANNOT_OPEN_PREFIX "Cannot open installation file:\n    "
+// The messages of a payload that cannot be installed, each stored once
+// (the stub's linker would keep a copy for every file that used a literal).
+extern const char kIncompleteMessage[];
+extern const char kCorruptedMessage[];
+extern const char kUnconfiguredMessage[];
 
-// Waits while pause_flag is set (100 ms sleeps), returns 0 once cancel_flag
-// is set, else reads up to count bytes and returns how many came (0 on a
-// read error).
+// Waits while the user is asked whether to cancel, returns 0 once
+// cancelling is confirmed, else reads up to count bytes and returns how many
+// came (0 on a read error).
 int32_t read_payload(unsigned char* buffer, int32_t count);
 
 // A little-endian word through read_payload; bytes that do not arrive read as 0.
@@ -34,9 +32,10 @@ bool installer_file_name(char* out, const char* program_name);
 
 // Opens the installer's own file, goes to the configured payload offset and
 // reads the header and the directory into directory_buffer, refusing a
-// directory that does not fit the rules for a folder of folder_length
-// characters. Sets files_left and remaining_bytes. Returns null on success;
-// otherwise the message to show, with the installer file already closed.
-const char* open_payload(const char* program_name, unsigned folder_length);
+// directory that does not fit the rules for extraction into folder (which
+// ends in '\\'). On success the extraction is set up for that folder (see
+// extract_sink.h) and null is returned; otherwise the message to show, with
+// the installer file already closed.
+const char* open_payload(const char* program_name, const char* folder);
 
 void close_installer_file();

@@ -2,16 +2,14 @@
 
 #include <string.h>
 
-// Format constants.
+#include "payload/stream_format.h"
+
+// The decoder's own sizes: codes up to these many bits resolve with one
+// table lookup, longer ones walk the overflow tree.
 enum : uint32_t {
-  kWindowSize = 4194304,  // 4 MiB history; positions are taken modulo this
-  kSymbolCount = 510,     // 0..255 literals, 256..509 match lengths 3..256
-  kLengthCodeCount = 19,  // alphabet that transmits the literal/length lengths
-  kSlotCount = 45,        // position slots 0..44
-  kMaxCodeLength = 16,
   kSymbolTableBits = 12,
   kShortTableBits = 8,
-  kNodeLimit = 1024,      // size of the two overflow-tree link arrays
+  kNodeLimit = 1024,  // size of the two overflow-tree link arrays
   kEndMarker = 0xFFFF,
 };
 
@@ -68,10 +66,10 @@ static inline unsigned take_bits(unsigned n) {
 
 // Fields wider than 16 bits come as their low 16 bits, then the high rest.
 static uint32_t take_long_bits(unsigned n) {
-  if (n <= 16) return take_bits(n);
-  uint32_t low = take_bits(16);
-  uint32_t high = take_bits(n - 16);
-  return high << 16 | low;
+  if (n <= kLongFieldSplit) return take_bits(n);
+  uint32_t low = take_bits(kLongFieldSplit);
+  uint32_t high = take_bits(n - kLongFieldSplit);
+  return high << kLongFieldSplit | low;
 }
 
 static void start_bit_reader() {
@@ -157,15 +155,16 @@ static inline unsigned decode_with(const uint16_t* table, unsigned table_bits,
 // Returns a value above 16 for a length no code may have.
 static unsigned read_escaped_length() {
   unsigned bits = bit_buffer();
-  unsigned length = bits >> 13;
-  if (length < 7) {
-    skip_bits(3);
+  unsigned length = bits >> (16 - kLengthFieldBits);
+  if (length < kLengthFieldEscape) {
+    skip_bits(kLengthFieldBits);
     return length;
   }
-  for (unsigned mask = 1u << 12; mask != 0 && (bits & mask) != 0; mask >>= 1) {
+  for (unsigned mask = 1u << (15 - kLengthFieldBits); mask != 0 && (bits & mask) != 0; mask >>= 1) {
     if (++length > kMaxCodeLength) return length;
   }
-  skip_bits(length - 3);  // the field, the ones and their closing zero
+  // The field, the ones and their closing zero: length - 3 bits in all.
+  skip_bits(kLengthFieldBits + 1 + (length - kLengthFieldEscape));
   return length;
 }
 
@@ -189,7 +188,7 @@ static bool read_short_lengths(unsigned symbol_count, unsigned count_bits, unsig
     if (length > kMaxCodeLength) return false;
     short_lengths[stored++] = (unsigned char)length;
     if (stored == gap_after) {
-      for (unsigned gap = take_bits(2); gap > 0; --gap) short_lengths[stored++] = 0;
+      for (unsigned gap = take_bits(kGapBits); gap > 0; --gap) short_lengths[stored++] = 0;
     }
   }
   for (; stored < symbol_count; ++stored) short_lengths[stored] = 0;
@@ -198,10 +197,10 @@ static bool read_short_lengths(unsigned symbol_count, unsigned count_bits, unsig
 
 // The literal/length lengths, sent through the length-code alphabet.
 static bool read_symbol_lengths() {
-  unsigned n = take_bits(9);
+  unsigned n = take_bits(kSymbolCountBits);
   if (n > kSymbolCount) return false;
   if (n == 0) {
-    unsigned only = take_bits(9);
+    unsigned only = take_bits(kSymbolCountBits);
     if (only >= kSymbolCount) return false;
     memset(symbol_lengths, 0, sizeof symbol_lengths);
     for (unsigned i = 0; i < (1u << kSymbolTableBits); ++i) symbol_table[i] = uint16_t(only);
@@ -211,13 +210,13 @@ static bool read_symbol_lengths() {
   while (position < n) {
     unsigned c = decode_with(short_table, kShortTableBits, short_lengths, kLengthCodeCount);
     unsigned zeros;
-    if (c >= 3) {
-      symbol_lengths[position++] = (unsigned char)(c - 2);
+    if (c > kLongRunSymbol) {
+      symbol_lengths[position++] = (unsigned char)(c - kLengthSymbolBias);
       continue;
     }
-    if (c == 0) zeros = 1;
-    else if (c == 1) zeros = take_bits(4) + 3;
-    else zeros = take_bits(9) + 20;
+    if (c == kSingleZeroSymbol) zeros = 1;
+    else if (c == kShortRunSymbol) zeros = take_bits(kShortRunBits) + kShortRunMin;
+    else zeros = take_bits(kLongRunBits) + kLongRunMin;
     if (position + zeros > kSymbolCount) return false;
     memset(symbol_lengths + position, 0, zeros);
     position += zeros;
@@ -231,15 +230,15 @@ static bool read_symbol_lengths() {
 // they may use the whole arrays; the position-slot tree lives beside the
 // literal/length tree and must stay below its first node.
 static bool read_block_tables() {
-  return read_short_lengths(kLengthCodeCount, 5, 3, kNodeLimit) && read_symbol_lengths() &&
-         read_short_lengths(kSlotCount, 14, 0, kSymbolCount);
+  return read_short_lengths(kLengthCodeCount, kLengthCodeCountBits, kGapAfter, kNodeLimit) &&
+         read_symbol_lengths() && read_short_lengths(kSlotCount, kSlotCountBits, 0, kSymbolCount);
 }
 
 // ---------------------------------------------------------------- symbols
 
 static unsigned decode_symbol() {
   if (block_left == 0) {
-    block_left = uint16_t(take_bits(16));
+    block_left = uint16_t(take_bits(kBlockSizeBits));
     if (block_left == 0) return kEndMarker;
     if (!read_block_tables()) {
       tables_corrupt = true;
@@ -252,10 +251,8 @@ static unsigned decode_symbol() {
 
 // The match position (distance - 1) of the next position slot.
 static uint32_t decode_distance() {
-  unsigned slot = decode_with(short_table, kShortTableBits, short_lengths, kSlotCount);
-  if (slot < 4) return slot;
-  unsigned extra = slot / 2 - 1;
-  return ((2u + (slot & 1)) << extra) + take_long_bits(extra);
+  int slot = int(decode_with(short_table, kShortTableBits, short_lengths, kSlotCount));
+  return slot_base(slot) + take_long_bits(unsigned(slot_extra_bits(slot)));
 }
 
 // ---------------------------------------------------------------- output
@@ -319,7 +316,7 @@ static void copy_match(uint32_t position, unsigned length) {
 DecodeResult decode_stream(DecoderInput in, DecoderOutput out, uint32_t size) {
   input = in;
   output = out;
-  memset(window, ' ', sizeof window);
+  memset(window, kWindowFill, sizeof window);
   start_bit_reader();
   block_left = 0;
   window_pos = 0;
@@ -330,12 +327,12 @@ DecodeResult decode_stream(DecoderInput in, DecoderOutput out, uint32_t size) {
   while (produced < size) {
     unsigned symbol = decode_symbol();
     if (symbol == kEndMarker) break;
-    if (symbol < 256) {
+    if (symbol < kLiteralCount) {
       window[window_pos] = (unsigned char)symbol;
       advance_window();
       ++produced;
     } else {
-      unsigned length = symbol - 253;
+      unsigned length = unsigned(symbol_length(int(symbol)));
       copy_match(decode_distance(), length);
       produced += length;
     }

@@ -1,6 +1,7 @@
 #include "payload/directory_rules.h"
 
-#include "payload/archive_format.h"
+#include "common/bounded_text.h"
+#include "payload/entry_cursor.h"
 
 static bool is_reserved(unsigned char c) {
   return c == '<' || c == '>' || c == '"' || c == '|' || c == '?' || c == '*';
@@ -42,20 +43,19 @@ DirectoryProblem check_directory(const unsigned char* directory, uint32_t direct
                                  uint32_t file_count, uint32_t total_size,
                                  unsigned folder_length) {
   if (directory_size > kDirectoryBufferSize) return directory_too_large;
-  uint32_t position = 0;
+  EntryCursor cursor;
+  start_entries(&cursor, directory, directory_size, file_count);
   uint64_t size_sum = 0;
-  for (uint32_t k = 0; k < file_count; ++k) {
-    if (directory_size - position < kEntryFixedSize) return directory_overrun;
-    const unsigned char* entry = directory + position;
-    unsigned name_length = entry[kEntryCopySize];
-    if (directory_size - position - kEntryFixedSize < name_length) return directory_overrun;
-    const char* name = (const char*)entry + kEntryFixedSize;
-    if (check_entry_name(name, name_length) != name_ok) return directory_bad_name;
-    if (folder_length + name_length > kPathCapacity - 1) return directory_path_too_long;
-    size_sum += load_u32le(entry + 4);
-    position += kEntryFixedSize + name_length;
+  PayloadEntry entry;
+  for (;;) {
+    EntryStep step = next_entry(&cursor, &entry);
+    if (step == entries_done) break;
+    if (step == entry_overrun) return directory_overrun;
+    if (check_entry_name(entry.name, entry.name_length) != name_ok) return directory_bad_name;
+    if (folder_length + entry.name_length > kPathCapacity - 1) return directory_path_too_long;
+    size_sum += entry.fields.size;
   }
-  if (position != directory_size) return directory_not_filled;
+  if (cursor.position != directory_size) return directory_not_filled;
   if (size_sum != total_size) return directory_size_mismatch;
   return directory_ok;
 }

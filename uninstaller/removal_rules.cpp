@@ -13,8 +13,6 @@ static bool same_bytes(const char* a, const char* b, unsigned count) {
   return true;
 }
 
-static char lower_ascii(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
-
 // Case-insensitive for ASCII letters only: other bytes of the code page
 // must match exactly, which they do when both texts come from one source.
 static bool same_ignoring_case(const char* text, const char* prefix, unsigned count) {

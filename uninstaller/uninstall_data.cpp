@@ -1,6 +1,6 @@
 #include "uninstaller/uninstall_data.h"
 
-#include <string.h>
+#include "common/bounded_text.h"
 
 FILE* uninstall_data_file;
 
@@ -10,7 +10,7 @@ uint32_t write_bytes(FILE* stream, const void* bytes, uint32_t count) {
 }
 
 void write_text(const char* text) {
-  if (uninstall_data_file != nullptr) write_bytes(uninstall_data_file, text, uint32_t(strlen(text)));
+  if (uninstall_data_file != nullptr) write_bytes(uninstall_data_file, text, text_length(text));
 }
 
 void write_line(const char* text) {
@@ -18,22 +18,8 @@ void write_line(const char* text) {
   write_text("\n");
 }
 
-bool read_line(char* buffer, unsigned limit, FILE* stream) {
-  unsigned stored = 0;
-  for (;;) {
-    int c = getc(stream);
-    if (c == EOF) {
-      buffer[stored] = 0;
-      return true;
-    }
-    if (c == '\n') break;
-    if (stored == limit) {
-      // A full line without its line feed: the byte read belongs to the next line.
-      ungetc(c, stream);
-      break;
-    }
-    buffer[stored++] = char(c);
-  }
-  buffer[stored] = 0;
-  return false;
+void write_record(RecordKind kind, const char* text) {
+  const char kind_text[2] = {kind, 0};
+  write_text(kind_text);
+  write_line(text);
 }

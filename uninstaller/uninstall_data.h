@@ -37,6 +37,9 @@ void write_text(const char* text);
 // write_text of text, then of "\n".
 void write_line(const char* text);
 
+// One record: its kind character directly followed by text, then "\n".
+void write_record(RecordKind kind, const char* text);
+
 // Writes count bytes; returns count when all were written, else 0.
 uint32_t write_bytes(FILE* stream, const void* bytes, uint32_t count);
 

@@ -1,5 +1,7 @@
 # Shared by the scripts: paths, messages, and the packages the builds need.
+# Any failing command ends a script, also inside $(...).
 set -euo pipefail
+shopt -s inherit_errexit
 
 LUME_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 LUME_BUILD=${LUME_BUILD:-$LUME_ROOT/build}
@@ -14,7 +16,6 @@ LUME_PACKAGES=(
   "ninja-build:/usr/bin/ninja"
   "g++:/usr/bin/g++"
   "clang:/usr/bin/clang++"
-  "libclang-rt-14-dev:/usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a"
   "googletest:/usr/src/googletest/CMakeLists.txt"
   "g++-mingw-w64-i686:/usr/bin/i686-w64-mingw32-g++-posix"
   "g++-mingw-w64-x86-64:/usr/bin/x86_64-w64-mingw32-g++-posix"
@@ -27,22 +28,43 @@ LUME_PACKAGES=(
   "libtomlplusplus-dev:/usr/include/toml++/toml.h"
   "libfmt-dev:/usr/include/fmt/format.h"
   "python3:/usr/bin/python3"
+  "qemu-user:/usr/bin/qemu-i386"
 )
 
 # Installs whatever of LUME_PACKAGES (and any extra "package:file" pairs
-# given) is missing. Needs root or sudo only when something is missing.
+# given) is missing, then what only the compilers can tell, whatever their
+# version: g++-multilib, and libFuzzer's runtime for the clang on PATH.
 ensure_packages() {
   local missing=() entry
   for entry in "${LUME_PACKAGES[@]}" "$@"; do
     [ -e "${entry#*:}" ] || missing+=("${entry%%:*}")
   done
-  [ ${#missing[@]} -eq 0 ] && return 0
-  say "installing ${missing[*]}"
+  # Without g++-multilib, g++ -m32 still finds the 64-bit libstdc++ but no
+  # 32-bit C library.
+  compiler_finds libc.a g++ -m32 || missing+=(g++-multilib)
+  install_packages "${missing[@]}"
+  if ! compiler_finds libclang_rt.fuzzer-x86_64.a clang++; then
+    install_packages "libclang-rt-$(clang++ -dumpversion | cut -d. -f1)-dev"
+  fi
+}
+
+# compiler_finds FILE COMPILER [FLAGS...]: whether the compiler finds FILE
+# among its own libraries (it echoes a bare name back when it does not).
+compiler_finds() {
+  local file=$1 found; shift
+  command -v "$1" >/dev/null || return 1
+  found=$("$@" -print-file-name="$file") || return 1
+  [ "$found" != "$file" ] && [ -e "$found" ]
+}
+
+# install_packages PACKAGE...: apt-get, as root or through sudo.
+install_packages() {
+  [ $# -gt 0 ] || return 0
+  say "installing $*"
   local sudo=""
   [ "$(id -u)" -eq 0 ] || sudo="sudo"
   $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -qq
-  $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
-    "${missing[@]}" >/dev/null
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$@" >/dev/null
 }
 
 # step_report DIR NAME OK|FAIL [MESSAGE]: a scripted step as a one-case

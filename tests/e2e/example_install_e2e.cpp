@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "tests/support/gui_robot.h"
+#include "tests/support/install_driver.h"
 #include "tests/support/payload_bytes.h"
 #include "tests/support/test_files.h"
 #include "tests/support/test_registry.h"
@@ -96,21 +97,19 @@ class ExampleInstaller : public ::testing::Test {
     if (HasFailure()) std::printf("robot log:\n%s", robot_.log().c_str());
   }
 
-  // Runs the installer and answers its boxes as a user who agrees to all.
+  // Runs the installer as a user who agrees to all.
   void install() {
-    ChildProcess setup = ChildProcess::start(lume_test::quoted(installer_));
-    ASSERT_TRUE(setup.started());
-    std::string caption = title_ + " Setup";
-    auto start = robot_.answer_message_box({caption, "#32770", setup.id()}, IDYES);
-    ASSERT_TRUE(start.has_value());
-    EXPECT_EQ(start->message(), title_ + " will be installed. Do you wish to continue?");
+    lume_test::InstallRun run = lume_test::run_installer(robot_, lume_test::quoted(installer_));
+    EXPECT_EQ(run.exit_code, std::optional<DWORD>(0));
+    // The folder dialog proposes the program files folder and the folder name.
+    EXPECT_EQ(run.proposed_folder, folder_.substr(0, folder_.size() - 1));
+    EXPECT_TRUE(run.progress_shown);
     // The post-install program greets the user; the sequence waits for it.
-    auto welcome = robot_.answer_message_box({"Lume Hello", "#32770", 0}, IDOK, 30000);
-    ASSERT_TRUE(welcome.has_value());
-    auto done = robot_.answer_message_box({caption, "#32770", setup.id()}, IDOK, 30000);
-    ASSERT_TRUE(done.has_value());
-    EXPECT_EQ(done->message(), "Installation Complete.");
-    EXPECT_EQ(setup.wait_exit(), std::optional<DWORD>(0));
+    EXPECT_EQ(run.messages(),
+              (std::vector<std::string>{title_ + " will be installed. Do you wish to continue?",
+                                        "Do you wish to create desktop shortcut icons?",
+                                        "Lume Hello is installed. Find it in the Start menu.",
+                                        "Installation Complete."}));
   }
 
   std::string installer_, title_, folder_, key_;
@@ -141,13 +140,25 @@ TEST_F(ExampleInstaller, InstallsEveryFileAsListedAndRemovesItAllAgain) {
   }
 
   // The record of the installation: the title, the files in payload order,
-  // the registration last; and the registration itself.
+  // the Start-menu and then the desktop shortcuts, the registration last;
+  // and the registration itself.
   std::vector<std::string> records = lines_of(lume_test::read_file(folder_ + "lumeuins.dat"));
-  ASSERT_EQ(records.size(), manifest_.size() + 2);
+  ASSERT_GT(records.size(), manifest_.size() + 2);
   EXPECT_EQ(records.front(), title_);
   for (size_t i = 0; i < manifest_.size(); ++i)
     EXPECT_EQ(records[i + 1], "0" + folder_ + manifest_[i].name);
+  std::string kinds;
+  for (size_t i = manifest_.size() + 1; i + 1 < records.size(); ++i) {
+    kinds += records[i][0];
+    EXPECT_TRUE(lume_test::file_exists(records[i].substr(1))) << records[i];
+  }
+  EXPECT_NE(kinds.find('1'), std::string::npos);
+  EXPECT_NE(kinds.find('2'), std::string::npos);
+  EXPECT_EQ(kinds.find_first_not_of('1'), kinds.find('2'));  // all "1" before all "2"
+  EXPECT_EQ(kinds.find_first_not_of('2', kinds.find('2')), std::string::npos);
   EXPECT_EQ(records.back(), "3" + key_);
+  std::vector<std::string> shortcuts(records.begin() + long(manifest_.size()) + 1,
+                                     records.end() - 1);
   EXPECT_EQ(registry_text(key_, "DisplayName"), title_);
   std::string uninstall = registry_text(key_, "UninstallString");
   EXPECT_EQ(uninstall, "\"" + folder_ + "lumeuins.exe\"");
@@ -165,6 +176,8 @@ TEST_F(ExampleInstaller, InstallsEveryFileAsListedAndRemovesItAllAgain) {
   robot_.wait_gone(complete->handle);
 
   EXPECT_FALSE(lume_test::folder_exists(folder_)) << "the installation folder stays behind";
+  for (const std::string& record : shortcuts)
+    EXPECT_FALSE(lume_test::file_exists(record.substr(1))) << record;
   EXPECT_FALSE(key_exists(key_));
 }
 

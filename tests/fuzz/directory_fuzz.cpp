@@ -4,6 +4,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "common/bounded_text.h"
 #include "payload/archive_format.h"
 #include "payload/directory_rules.h"
 
@@ -20,11 +21,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   uint32_t at = 0;
   uint64_t sum = 0;
   for (uint32_t k = 0; k < file_count; ++k) {
-    if (at + kEntryFixedSize > directory_size) __builtin_trap();
-    unsigned name_length = directory[at + kEntryCopySize];
-    if (at + kEntryFixedSize + name_length > directory_size) __builtin_trap();
+    if (at + kEntryNameOffset > directory_size) __builtin_trap();
+    unsigned name_length = directory[at + kEntryFieldsSize];
+    if (at + kEntryNameOffset + name_length > directory_size) __builtin_trap();
     if (name_length == 0 || folder_length + name_length > kPathCapacity - 1) __builtin_trap();
-    const char* name = reinterpret_cast<const char*>(directory + at + kEntryFixedSize);
+    const char* name = reinterpret_cast<const char*>(directory + at + kEntryNameOffset);
     for (unsigned i = 0; i + 1 < name_length; ++i) {
       if (name[i] == '.' && name[i + 1] == '.' && (i == 0 || name[i - 1] == '\\') &&
           (i + 2 == name_length || name[i + 2] == '\\'))
@@ -32,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (name[0] == '\\' || name[name_length - 1] == '\\') __builtin_trap();
     sum += load_u32le(directory + at + 4);
-    at += kEntryFixedSize + name_length;
+    at += kEntryNameOffset + name_length;
   }
   if (at != directory_size || sum != total_size) __builtin_trap();
   return 0;

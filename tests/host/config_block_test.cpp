@@ -32,44 +32,24 @@ TEST(PayloadOffsetValue, SaturatesInsteadOfWrapping) {
   EXPECT_EQ(payload_offset_value("99999999999999999999999"), 2147483647L);
 }
 
-TEST(ConfigBlock, SlotsHoldTheirKeysAsBuilt) {
-  EXPECT_STREQ(config.PayloadOffset, "$$InstallerProgramSize");
-  EXPECT_STREQ(config.AppTitle, "$$ApplicationTitle");
-  EXPECT_STREQ(config.FolderName, "$$DefaultProgramFolder");
-  EXPECT_STREQ(config.GroupName, "$$StartMenuProgramGroup");
-  EXPECT_STREQ(config.RunAfterInstall, "$$RunAfterInstall");
-  for (int row = 0; row < kShortcutRows; ++row) {
-    char nn[3] = {char('0' + row / 10), char('0' + row % 10), 0};
-    if (row < kStartMenuKeyedRows) {
-      EXPECT_EQ(std::string(config.StartMenuShortcuts[row].LinkName),
-                std::string("$$StartMenuShortcutLink-") + nn);
-      EXPECT_EQ(std::string(config.StartMenuShortcuts[row].FileField),
-                std::string("$$StartMenuShortcutFile-") + nn);
-    } else {
-      EXPECT_EQ(config.StartMenuShortcuts[row].LinkName[0], 0) << row;
-    }
-    if (row < kDesktopKeyedRows) {
-      EXPECT_EQ(std::string(config.DesktopShortcuts[row].LinkName),
-                std::string("$$DesktopShortcutLink-") + nn);
-    } else {
-      EXPECT_EQ(config.DesktopShortcuts[row].LinkName[0], 0) << row;
-    }
+// The stub as built and the key list that the building tool and the tests
+// patch by must agree: each key stands at the start of its own slot, fits
+// it, and occurs nowhere else in the block (the tool finds slots by keys).
+TEST(ConfigBlock, EveryListedKeyStandsOnceAtTheStartOfItsSlot) {
+  std::string block(reinterpret_cast<const char*>(&config), sizeof config);
+  ASSERT_EQ(kSlotKeyCount, 5u + 2 * kStartMenuKeyedRows + 2 * kDesktopKeyedRows);
+  for (unsigned k = 0; k < kSlotKeyCount; ++k) {
+    const SlotKey& slot = kSlotKeys[k];
+    std::string key(slot.key);
+    key.push_back('\0');
+    ASSERT_LE(key.size(), slot.width) << slot.slot;
+    EXPECT_EQ(block.compare(slot.offset, key.size(), key), 0) << slot.slot;
+    EXPECT_EQ(block.find(key), slot.offset) << slot.slot;
+    EXPECT_EQ(block.rfind(key), slot.offset) << slot.slot;
   }
-}
-
-TEST(ConfigBlock, EveryKeyIsUniqueInTheBlock) {
-  // The building tool finds slots by their keys, so no key may occur twice.
-  const char* bytes = reinterpret_cast<const char*>(&config);
-  std::string block(bytes, sizeof config);
-  for (const char* key : {"$$InstallerProgramSize", "$$ApplicationTitle", "$$DefaultProgramFolder",
-                          "$$StartMenuProgramGroup", "$$RunAfterInstall",
-                          "$$StartMenuShortcutLink-00", "$$DesktopShortcutFile-07"}) {
-    std::string k(key);
-    k.push_back('\0');
-    size_t first = block.find(k);
-    ASSERT_NE(first, std::string::npos) << key;
-    EXPECT_EQ(block.find(k, first + 1), std::string::npos) << key;
-  }
+  // Rows behind the keyed ones start out empty, so a table ends there.
+  EXPECT_EQ(config.StartMenuShortcuts[kStartMenuKeyedRows].LinkName[0], 0);
+  EXPECT_EQ(config.DesktopShortcuts[kDesktopKeyedRows].LinkName[0], 0);
 }
 
 TEST(MessageText, SetupCaptionOfTheLongestTitleFits) {
@@ -93,4 +73,30 @@ TEST(MessageText, ErrorTextKeepsPrefixAndStartAndNeverOverflows) {
   EXPECT_EQ(std::string(text, 7), "Error: ");
   EXPECT_EQ(std::string(text + 7, 25), path.substr(0, 25));
   EXPECT_EQ(text[kErrorTextSize], 'X');
+}
+
+TEST(ArgumentsMark, SplitsAtTheFirstExeAndBlankInAnyCase) {
+  struct Case {
+    const char* field;
+    const char* target;     // what stands before the mark
+    const char* arguments;  // null: none
+  };
+  for (const Case& c : {Case{"tool.exe", "tool.exe", nullptr},
+                        Case{"TOOL.EXE /s", "TOOL.EXE", "/s"},
+                        Case{"a.exe b.exe c", "a.exe", "b.exe c"},
+                        Case{"tool.exe ", "tool.exe", ""},
+                        Case{"readme.txt", "readme.txt", nullptr},
+                        Case{"My.Exe Files\\run.exe -x", "My.Exe", "Files\\run.exe -x"},
+                        Case{"exe .exe", "exe .exe", nullptr},
+                        Case{".ex .exe x", ".ex .exe", "x"}}) {
+    const char* mark = arguments_mark(c.field);
+    if (c.arguments == nullptr) {
+      EXPECT_EQ(mark, nullptr) << c.field;
+      continue;
+    }
+    ASSERT_NE(mark, nullptr) << c.field;
+    EXPECT_EQ(*mark, ' ');
+    EXPECT_EQ(std::string(c.field, size_t(mark - c.field)), c.target);
+    EXPECT_STREQ(mark + 1, c.arguments);
+  }
 }

@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <cstring>
 #include <set>
+
+#include "tests/support/test_files.h"
 
 namespace lume_test {
 
@@ -51,13 +54,242 @@ std::string upper(std::string text) {
   return text;
 }
 
+// A key as the keyboard delivers it: down, then up, to the window's queue.
+void post_key(HWND window, WPARAM key) {
+  LPARAM scan = LPARAM(MapVirtualKeyA(UINT(key), MAPVK_VK_TO_VSC)) << 16;
+  PostMessageA(window, WM_KEYDOWN, key, scan | 1);
+  PostMessageA(window, WM_KEYUP, key, scan | 1 | (LPARAM(3) << 30));
+}
+
+// PNG: the signature, then chunks of length, type, data and the check
+// value of type and data.
+uint32_t png_check(const std::string& bytes) {
+  uint32_t c = 0xFFFFFFFFu;
+  for (unsigned char byte : bytes) {
+    c ^= byte;
+    for (int k = 0; k < 8; ++k) c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1)));
+  }
+  return ~c;
+}
+
+void put_big_endian(std::string& out, uint32_t value) {
+  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(char(value >> shift));
+}
+
+void put_chunk(std::string& out, const char* type, const std::string& data) {
+  put_big_endian(out, uint32_t(data.size()));
+  std::string body = type + data;
+  out += body;
+  put_big_endian(out, png_check(body));
+}
+
+// A zlib stream of stored (uncompressed) blocks: bigger files, no encoder.
+std::string zlib_stored(const std::string& raw) {
+  std::string out = "\x78\x01";
+  size_t at = 0;
+  do {
+    size_t n = std::min<size_t>(65535, raw.size() - at);
+    out.push_back(at + n == raw.size() ? 1 : 0);
+    for (uint16_t half : {uint16_t(n), uint16_t(~n)}) {
+      out.push_back(char(half & 0xFF));
+      out.push_back(char(half >> 8));
+    }
+    out.append(raw, at, n);
+    at += n;
+  } while (at < raw.size());
+  uint32_t a = 1, b = 0;
+  for (unsigned char byte : raw) {
+    a = (a + byte) % 65521;
+    b = (b + a) % 65521;
+  }
+  put_big_endian(out, (b << 16) | a);
+  return out;
+}
+
+// rgb: rows of width pixels, three bytes each, top row first.
+std::string png_of(int width, int height, const std::string& rgb) {
+  std::string raw;
+  for (int y = 0; y < height; ++y) {
+    raw.push_back(0);  // no filter
+    raw.append(rgb, size_t(y) * size_t(width) * 3, size_t(width) * 3);
+  }
+  std::string header;
+  put_big_endian(header, uint32_t(width));
+  put_big_endian(header, uint32_t(height));
+  header += std::string("\x08\x02\x00\x00\x00", 5);  // 8 bits, RGB
+  std::string png = "\x89PNG\r\n\x1a\n";
+  put_chunk(png, "IHDR", header);
+  put_chunk(png, "IDAT", zlib_stored(raw));
+  put_chunk(png, "IEND", "");
+  return png;
+}
+
+constexpr size_t kRemoteBlockSize = 4096;
+constexpr size_t kRemoteTextOffset = 512;  // the item record comes first
+constexpr int kRemoteTextRoom = 1024;
+constexpr int kTreeWaitMs = 5000;
+
 }  // namespace
+
+bool save_screenshot(const std::string& path, HWND window) {
+  RECT area = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  if (window != nullptr && !GetWindowRect(window, &area)) return false;
+  int width = area.right - area.left, height = area.bottom - area.top;
+  if (width <= 0 || height <= 0) return false;
+
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;  // top row first
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  void* bits = nullptr;
+  HBITMAP image = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  bool copied = false;
+  if (image != nullptr) {
+    HGDIOBJ old = SelectObject(memory, image);
+    copied = BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY) != 0;
+    GdiFlush();
+    SelectObject(memory, old);
+  }
+  std::string rgb;
+  if (copied) {
+    const unsigned char* pixel = static_cast<const unsigned char*>(bits);
+    rgb.reserve(size_t(width) * size_t(height) * 3);
+    for (size_t i = 0; i < size_t(width) * size_t(height); ++i, pixel += 4) {
+      rgb.push_back(char(pixel[2]));
+      rgb.push_back(char(pixel[1]));
+      rgb.push_back(char(pixel[0]));
+    }
+  }
+  if (image != nullptr) DeleteObject(image);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return copied && write_file(path, png_of(width, height, rgb));
+}
+
+RemoteTree::RemoteTree(HWND tree) : tree_(tree) {
+  DWORD process_id = 0;
+  GetWindowThreadProcessId(tree, &process_id);
+  process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE,
+                         process_id);
+  if (process_ == nullptr) return;
+  block_ = static_cast<char*>(VirtualAllocEx(process_, nullptr, kRemoteBlockSize,
+                                             MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+}
+
+RemoteTree::~RemoteTree() {
+  if (block_ != nullptr) VirtualFreeEx(process_, block_, 0, MEM_RELEASE);
+  if (process_ != nullptr) CloseHandle(process_);
+}
+
+HTREEITEM RemoteTree::next(HTREEITEM item, UINT relation) {
+  DWORD_PTR result = 0;
+  SendMessageTimeoutA(tree_, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(item),
+                      SMTO_ABORTIFHUNG, kTreeWaitMs, &result);
+  return reinterpret_cast<HTREEITEM>(result);
+}
+
+std::optional<TreeItem> RemoteTree::item(HTREEITEM handle) {
+  if (!usable() || handle == nullptr) return std::nullopt;
+  TVITEMA view = {};
+  view.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_STATE;
+  view.hItem = handle;
+  view.stateMask = 0xFFFFFFFFu;
+  view.pszText = block_ + kRemoteTextOffset;
+  view.cchTextMax = kRemoteTextRoom;
+  char text[kRemoteTextRoom] = {};
+  DWORD_PTR answered = 0;
+  if (!WriteProcessMemory(process_, block_, &view, sizeof view, nullptr) ||
+      !WriteProcessMemory(process_, view.pszText, text, 1, nullptr) ||
+      !SendMessageTimeoutA(tree_, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(block_),
+                           SMTO_ABORTIFHUNG, kTreeWaitMs, &answered) ||
+      answered == 0 || !ReadProcessMemory(process_, block_, &view, sizeof view, nullptr) ||
+      !ReadProcessMemory(process_, view.pszText, text, sizeof text - 1, nullptr))
+    return std::nullopt;
+  return TreeItem{handle, text, view.iImage, view.iSelectedImage, view.state};
+}
+
+std::vector<TreeItem> RemoteTree::siblings_from(HTREEITEM first) {
+  std::vector<TreeItem> items;
+  for (HTREEITEM at = first; at != nullptr; at = next(at, TVGN_NEXT)) {
+    if (std::optional<TreeItem> seen = item(at)) items.push_back(*seen);
+  }
+  return items;
+}
+
+std::vector<TreeItem> RemoteTree::roots() { return siblings_from(next(nullptr, TVGN_ROOT)); }
+
+std::vector<TreeItem> RemoteTree::children(HTREEITEM parent) {
+  return siblings_from(next(parent, TVGN_CHILD));
+}
+
+std::optional<TreeItem> RemoteTree::selection() { return item(next(nullptr, TVGN_CARET)); }
+
+std::optional<TreeItem> RemoteTree::find(const std::vector<std::string>& texts) {
+  std::optional<TreeItem> found;
+  std::vector<TreeItem> level = roots();
+  for (const std::string& text : texts) {
+    auto match = std::find_if(level.begin(), level.end(),
+                              [&](const TreeItem& each) { return each.text == text; });
+    if (match == level.end()) return std::nullopt;
+    found = *match;
+    level = children(match->handle);
+  }
+  return found;
+}
+
+std::vector<std::string> RemoteTree::path_of(HTREEITEM at) {
+  std::vector<std::string> texts;
+  for (; at != nullptr; at = next(at, TVGN_PARENT)) {
+    std::optional<TreeItem> seen = item(at);
+    texts.insert(texts.begin(), seen ? seen->text : "?");
+  }
+  return texts;
+}
+
+bool RemoteTree::select(HTREEITEM at) {
+  DWORD_PTR result = 0;
+  return SendMessageTimeoutA(tree_, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(at),
+                             SMTO_ABORTIFHUNG, kTreeWaitMs, &result) != 0 &&
+         result != 0;
+}
+
+// The arrow keys open and close the selected item as the user's own action:
+// unlike TVM_EXPAND, they tell the dialog each time, not only the first.
+bool RemoteTree::press_arrow_until(HTREEITEM at, WPARAM key, bool expanded) {
+  if (!select(at)) return false;
+  std::optional<TreeItem> seen = item(at);
+  if (seen && seen->expanded() == expanded) return true;
+  post_key(tree_, key);
+  DWORD start = GetTickCount();
+  while (GetTickCount() - start < DWORD(kTreeWaitMs)) {
+    seen = item(at);
+    if (seen && seen->expanded() == expanded) return true;
+    Sleep(kPollMs);
+  }
+  return false;
+}
+
+bool RemoteTree::expand(HTREEITEM at) { return press_arrow_until(at, VK_RIGHT, true); }
+
+bool RemoteTree::collapse(HTREEITEM at) { return press_arrow_until(at, VK_LEFT, false); }
 
 std::string SeenWindow::control_text(int id) const {
   for (const ControlInfo& control : controls) {
     if (control.id == id) return control.text;
   }
   return "";
+}
+
+bool SeenWindow::is_message_box() const {
+  if (class_name != "#32770") return false;
+  for (const ControlInfo& control : controls)
+    if (control.id == kMessageBoxTextId) return true;
+  return false;
 }
 
 std::vector<int> SeenWindow::button_ids() const {
@@ -222,15 +454,51 @@ void GuiRobot::press(const SeenWindow& window, int button_id) {
                reinterpret_cast<LPARAM>(button));
 }
 
+void GuiRobot::press_escape(const SeenWindow& window) {
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof info;
+  HWND target = window.handle;
+  if (GetGUIThreadInfo(GetWindowThreadProcessId(window.handle, nullptr), &info) &&
+      info.hwndFocus != nullptr)
+    target = info.hwndFocus;
+  note("pressed Escape in '" + window.caption + "'");
+  post_key(target, VK_ESCAPE);
+}
+
+std::string GuiRobot::control_text(HWND window, int id) { return text_of(GetDlgItem(window, id)); }
+
+void GuiRobot::set_control_text(HWND window, int id, const std::string& text) {
+  note("typed '" + text + "' into " + std::to_string(id));
+  DWORD_PTR result = 0;
+  SendMessageTimeoutA(GetDlgItem(window, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
+                      SMTO_ABORTIFHUNG, kTextTimeoutMs, &result);
+}
+
+bool GuiRobot::control_enabled(HWND window, int id) {
+  return IsWindowEnabled(GetDlgItem(window, id)) != 0;
+}
+
 std::optional<SeenWindow> GuiRobot::answer_message_box(const WindowQuery& query, int button_id,
                                                        int timeout_ms) {
   WindowQuery box = query;
   box.class_name = "#32770";
-  std::optional<SeenWindow> seen = wait_for(box, timeout_ms);
-  if (!seen) return std::nullopt;
-  press(*seen, button_id);
-  wait_gone(seen->handle, timeout_ms);
-  return seen;
+  DWORD start = GetTickCount();
+  for (;;) {
+    // Dialogs share the message box's class: only a box with a message counts.
+    for (const SeenWindow& seen : find_all(box)) {
+      if (!seen.is_message_box()) continue;
+      note("saw " + seen.describe());
+      press(seen, button_id);
+      wait_gone(seen.handle, timeout_ms);
+      return seen;
+    }
+    if (GetTickCount() - start >= DWORD(timeout_ms)) {
+      note("no message box " + describe_query(query) + " within " + std::to_string(timeout_ms) +
+           " ms");
+      return std::nullopt;
+    }
+    Sleep(kPollMs);
+  }
 }
 
 std::optional<DWORD> GuiRobot::watch_until_exit(ChildProcess& process,

@@ -8,6 +8,8 @@
 #pragma once
 
 #include <windows.h>
+// commctrl.h needs windows.h first.
+#include <commctrl.h>
 
 #include <map>
 #include <optional>
@@ -35,7 +37,8 @@ struct SeenWindow {
   std::string class_name;
   std::vector<ControlInfo> controls;
 
-  bool is_message_box() const { return class_name == "#32770"; }
+  // A message box, not a dialog: the dialog class with a message text.
+  bool is_message_box() const;
   // The text of the control with this id, or "" when there is none.
   std::string control_text(int id) const;
   // A message box's message.
@@ -84,6 +87,63 @@ class ChildProcess {
 std::vector<std::string> environment_with(const std::vector<std::string>& removed,
                                           const std::map<std::string, std::string>& set = {});
 
+// One item of a tree view, as read from its process.
+struct TreeItem {
+  HTREEITEM handle = nullptr;
+  std::string text;
+  int image = -1;
+  int selected_image = -1;
+  UINT state = 0;
+
+  bool expanded() const { return (state & TVIS_EXPANDED) != 0; }
+  bool selected() const { return (state & TVIS_SELECTED) != 0; }
+};
+
+// A tree view of another process, read and driven from the test. A tree
+// view takes its item records and texts as pointers into its own process,
+// so the robot keeps a block of memory there to pass them through. The
+// target must have the robot's pointer size (PE32+ under wine64).
+class RemoteTree {
+ public:
+  explicit RemoteTree(HWND tree);
+  RemoteTree(const RemoteTree&) = delete;
+  RemoteTree& operator=(const RemoteTree&) = delete;
+  ~RemoteTree();
+
+  bool usable() const { return block_ != nullptr; }
+  HWND window() const { return tree_; }
+
+  // Items in the control's order; roots are the drives.
+  std::vector<TreeItem> roots();
+  std::vector<TreeItem> children(HTREEITEM parent);
+  std::optional<TreeItem> item(HTREEITEM handle);
+  std::optional<TreeItem> selection();
+  // The item reached from the roots through these texts (compared exactly).
+  std::optional<TreeItem> find(const std::vector<std::string>& texts);
+  // The texts from the root down to item.
+  std::vector<std::string> path_of(HTREEITEM item);
+
+  // Selects the item as a click would (the tree reports the change).
+  bool select(HTREEITEM item);
+  // Selects the item and opens or closes it with the arrow keys, as a user
+  // does; true once the tree shows it open (closed).
+  bool expand(HTREEITEM item);
+  bool collapse(HTREEITEM item);
+
+ private:
+  std::vector<TreeItem> siblings_from(HTREEITEM first);
+  HTREEITEM next(HTREEITEM item, UINT relation);
+  bool press_arrow_until(HTREEITEM item, WPARAM key, bool expanded);
+
+  HWND tree_ = nullptr;
+  HANDLE process_ = nullptr;
+  char* block_ = nullptr;  // an address in the tree's process
+};
+
+// Writes an image of the screen, or of one window as it shows on the
+// screen, to path as a PNG file. False when it cannot be taken or written.
+bool save_screenshot(const std::string& path, HWND window = nullptr);
+
 class GuiRobot {
  public:
   // Visible top-level windows that match, in the system's z-order.
@@ -96,6 +156,14 @@ class GuiRobot {
   SeenWindow look_at(HWND window);
   // Posts the button's WM_COMMAND to its window.
   void press(const SeenWindow& window, int button_id);
+  // Posts the Escape key to the control that has the window's focus, as the
+  // keyboard would deliver it.
+  void press_escape(const SeenWindow& window);
+
+  // A control of a window of any process, as it is now.
+  std::string control_text(HWND window, int id);
+  void set_control_text(HWND window, int id, const std::string& text);
+  bool control_enabled(HWND window, int id);
   // Waits for a message box that matches, notes it, presses the button.
   std::optional<SeenWindow> answer_message_box(const WindowQuery& query, int button_id,
                                                int timeout_ms = kDefaultTimeoutMs);

@@ -15,6 +15,8 @@
 #include "installer/config_block.h"
 #include "installer/shared_state.h"
 #include "payload/check_value.h"
+#include "payload/entry_cursor.h"
+#include "payload/extract_sink.h"
 #include "tests/support/payload_bytes.h"
 
 using lume_test::RawEntry;
@@ -70,7 +72,7 @@ class ArchiveReader : public ::testing::Test {
     write_file(path_, inst.bytes);
     std::memset(config.PayloadOffset, 0, sizeof config.PayloadOffset);
     std::strcpy(config.PayloadOffset, offset_text.c_str());
-    return open_payload(path_.c_str(), unsigned(kFolder.size()));
+    return open_payload(path_.c_str(), kFolder.c_str());
   }
   const char* open(const Installer& inst) {
     return open(inst, std::to_string(inst.payload_offset));
@@ -91,15 +93,17 @@ const std::vector<RawEntry> kThreeFiles = {
 TEST_F(ArchiveReader, ListsAHandMadeDirectoryWithSizesChecksAndTimes) {
   Installer inst = make_installer(kThreeFiles);
   ASSERT_EQ(open(inst), nullptr);
-  EXPECT_EQ(files_left, 3);
-  EXPECT_EQ(remaining_bytes, 1239u);
+  EXPECT_EQ(extraction.cutter.entries.entries_left, 3u);
+  EXPECT_EQ(extraction.remaining_bytes, 1239u);
+  EXPECT_EQ(extraction.folder, kFolder.c_str());
 
-  size_t at = 0;
+  // The sink walks the directory the reader left in directory_buffer.
+  EntryCursor cursor = extraction.cutter.entries;
   for (const RawEntry& want : kThreeFiles) {
-    PayloadEntryFixed got = load_entry_fixed(directory_buffer + at);
-    unsigned name_length = directory_buffer[at + kEntryCopySize];
-    std::string name(reinterpret_cast<char*>(directory_buffer) + at + kEntryFixedSize, name_length);
-    EXPECT_EQ(name, want.name);
+    PayloadEntry entry;
+    ASSERT_EQ(next_entry(&cursor, &entry), entry_read);
+    const EntryFields& got = entry.fields;
+    EXPECT_EQ(std::string(entry.name, entry.name_length), want.name);
     EXPECT_EQ(got.size, want.size);
     EXPECT_EQ(got.check, want.check);
     EXPECT_EQ((uint64_t(got.creation_time.high) << 32) | got.creation_time.low, want.creation);
@@ -107,8 +111,9 @@ TEST_F(ArchiveReader, ListsAHandMadeDirectoryWithSizesChecksAndTimes) {
               want.last_access);
     EXPECT_EQ((uint64_t(got.last_write_time.high) << 32) | got.last_write_time.low,
               want.last_write);
-    at += kEntryFixedSize + name_length;
   }
+  PayloadEntry beyond;
+  EXPECT_EQ(next_entry(&cursor, &beyond), entries_done);
 
   // The reader now stands at the first byte of the stream.
   unsigned char stream[16] = {};
@@ -123,7 +128,7 @@ TEST_F(ArchiveReader, AFileCutBeforeTheEndOfTheDirectoryIsIncomplete) {
     inst.bytes.resize(cut);
     const char* failure = open(inst, std::to_string(whole.payload_offset));
     ASSERT_NE(failure, nullptr) << "cut at " << cut;
-    EXPECT_STREQ(failure, LUME_INCOMPLETE_MESSAGE) << "cut at " << cut;
+    EXPECT_STREQ(failure, kIncompleteMessage) << "cut at " << cut;
     EXPECT_EQ(installer_file, nullptr);
   }
   Installer exact = whole;
@@ -134,21 +139,21 @@ TEST_F(ArchiveReader, AFileCutBeforeTheEndOfTheDirectoryIsIncomplete) {
 TEST_F(ArchiveReader, AFileEndingAtThePayloadOffsetIsIncompleteNotEmpty) {
   Installer inst = make_installer({}, 100, "");
   inst.bytes.resize(100);
-  EXPECT_STREQ(open(inst), LUME_INCOMPLETE_MESSAGE);
-  EXPECT_STREQ(open(inst, "5000"), LUME_INCOMPLETE_MESSAGE);  // offset beyond the end
+  EXPECT_STREQ(open(inst), kIncompleteMessage);
+  EXPECT_STREQ(open(inst, "5000"), kIncompleteMessage);  // offset beyond the end
 }
 
 TEST_F(ArchiveReader, AnEmptyArchiveOpens) {
   Installer inst = make_installer({}, 100, "");
   ASSERT_EQ(open(inst), nullptr);
-  EXPECT_EQ(files_left, 0);
-  EXPECT_EQ(remaining_bytes, 0u);
+  EXPECT_EQ(extraction.cutter.entries.entries_left, 0u);
+  EXPECT_EQ(extraction.remaining_bytes, 0u);
 }
 
 TEST_F(ArchiveReader, AnOffsetThatIsNotAPositiveNumberIsUnconfigured) {
   Installer inst = make_installer(kThreeFiles);
   for (const char* text : {"", "0", LUME_KEY_PAYLOAD_OFFSET, "abc", "-700", " x700"}) {
-    EXPECT_STREQ(open(inst, text), LUME_UNCONFIGURED_MESSAGE) << '"' << text << '"';
+    EXPECT_STREQ(open(inst, text), kUnconfiguredMessage) << '"' << text << '"';
     EXPECT_EQ(installer_file, nullptr);
   }
   EXPECT_EQ(open(inst, " 700xyz"), nullptr);  // atoi reads the leading digits
@@ -169,19 +174,19 @@ TEST_F(ArchiveReader, RefusesDirectoriesThatBreakTheRulesAsCorrupted) {
   std::vector<unsigned char> dir = lume_test::directory_bytes({{"a.txt", 3}, {"b.txt", 4}});
   uint32_t n = uint32_t(dir.size());
 
-  EXPECT_STREQ(open(with_header(2, 7, kDirectoryBufferSize + 1, dir)), LUME_CORRUPTED_MESSAGE);
-  EXPECT_STREQ(open(with_header(3, 7, n, dir)), LUME_CORRUPTED_MESSAGE);      // overrun
-  EXPECT_STREQ(open(with_header(1, 3, n, dir)), LUME_CORRUPTED_MESSAGE);      // not filled
-  EXPECT_STREQ(open(with_header(2, 8, n, dir)), LUME_CORRUPTED_MESSAGE);      // sum differs
+  EXPECT_STREQ(open(with_header(2, 7, kDirectoryBufferSize + 1, dir)), kCorruptedMessage);
+  EXPECT_STREQ(open(with_header(3, 7, n, dir)), kCorruptedMessage);      // overrun
+  EXPECT_STREQ(open(with_header(1, 3, n, dir)), kCorruptedMessage);      // not filled
+  EXPECT_STREQ(open(with_header(2, 8, n, dir)), kCorruptedMessage);      // sum differs
   EXPECT_EQ(open(with_header(2, 7, n, dir)), nullptr);
 
   for (const char* bad : {"..\\x", "\\x", "C:\\x", "x\\", "a\\\\b", ".\\x", "a\\..\\b"}) {
     Installer inst = make_installer({{bad, 0}});
-    EXPECT_STREQ(open(inst), LUME_CORRUPTED_MESSAGE) << bad;
+    EXPECT_STREQ(open(inst), kCorruptedMessage) << bad;
   }
   // 23 folder characters + 237 = 260: one more than a path may hold.
   ASSERT_EQ(kFolder.size(), 23u);
-  EXPECT_STREQ(open(make_installer({{std::string(237, 'n'), 0}})), LUME_CORRUPTED_MESSAGE);
+  EXPECT_STREQ(open(make_installer({{std::string(237, 'n'), 0}})), kCorruptedMessage);
   EXPECT_EQ(open(make_installer({{std::string(236, 'n'), 0}})), nullptr);
 }
 
@@ -200,12 +205,12 @@ TEST_F(ArchiveReader, AppendsExeUnlessTheNameEndsInItInAnyCase) {
   write_file(path_, inst.bytes);
   std::strcpy(config.PayloadOffset, "700");
   std::string without = path_.substr(0, path_.size() - 4);
-  EXPECT_EQ(open_payload(without.c_str(), 10), nullptr);
+  EXPECT_EQ(open_payload(without.c_str(), "C:\\x\\"), nullptr);
 }
 
 TEST_F(ArchiveReader, NamesTheFileItCouldNotOpen) {
   std::string missing = temp_path("no_such_installer");
-  const char* failure = open_payload(missing.c_str(), 10);
+  const char* failure = open_payload(missing.c_str(), "C:\\x\\");
   ASSERT_NE(failure, nullptr);
   EXPECT_EQ(std::string(failure), "Cannot open installation file:\n    " + missing + ".exe");
 }

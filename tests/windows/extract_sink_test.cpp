@@ -75,12 +75,11 @@ class ExtractSink : public ::testing::Test {
     uninstall_data_file = std::fopen(data_path_.c_str(), "wb");
     ASSERT_NE(uninstall_data_file, nullptr);
     install_folder_ = folder_ + "app\\";
-    std::snprintf(install_folder, sizeof install_folder, "%s", install_folder_.c_str());
   }
 
   void TearDown() override {
-    if (current_file != nullptr) std::fclose(current_file);
-    current_file = nullptr;
+    if (extraction.current_file != nullptr) std::fclose(extraction.current_file);
+    extraction.current_file = nullptr;
     if (uninstall_data_file != nullptr) std::fclose(uninstall_data_file);
     uninstall_data_file = nullptr;
     store_word(cancel_flag, LONG(0));
@@ -100,9 +99,9 @@ class ExtractSink : public ::testing::Test {
     std::vector<unsigned char> directory = lume_test::directory_bytes(entries);
     ASSERT_LE(directory.size(), sizeof directory_buffer);
     std::copy(directory.begin(), directory.end(), directory_buffer);
-    files_left = int32_t(files.size());
-    remaining_bytes = uint32_t(stream_.size());
-    reset_extraction();
+    PayloadHeader header = {uint32_t(files.size()), uint32_t(stream_.size()),
+                            uint32_t(directory.size())};
+    start_extraction(install_folder_.c_str(), directory_buffer, header);
   }
 
   // Hands stream bytes [from, from + count) to the sink; returns its result.
@@ -165,8 +164,8 @@ TEST_F(ExtractSink, CutsChunksOfEverySizeIntoTheSameFiles) {
       EXPECT_EQ(lume_test::read_file(install_folder_ + f.name), f.contents) << f.name;
       EXPECT_TRUE(lume_test::file_exists(install_folder_ + f.name)) << f.name;
     }
-    EXPECT_EQ(remaining_bytes, 0u);
-    EXPECT_EQ(files_left, 0);
+    EXPECT_EQ(extraction.remaining_bytes, 0u);
+    EXPECT_EQ(extraction.cutter.entries.entries_left, 0u);
     std::vector<std::string> names;
     for (const PayloadFile& f : kMixed) names.push_back(f.name);
     EXPECT_EQ(data_file(), records_for(names));
@@ -182,15 +181,15 @@ TEST_F(ExtractSink, OpensEachFileAtItsFirstByteAndRecordsItBeforeWritingIt) {
   EXPECT_TRUE(lume_test::file_exists(install_folder_ + "b.txt"));
   EXPECT_TRUE(lume_test::file_exists(install_folder_ + "c.txt"));
   EXPECT_EQ(data_file(), records_for({"a.txt", "b.txt", "c.txt"}));
-  EXPECT_EQ(bytes_done, 2u);
-  EXPECT_EQ(remaining_bytes, 3u);
+  EXPECT_EQ(extraction.cutter.bytes_done, 2u);
+  EXPECT_EQ(extraction.remaining_bytes, 3u);
 
   EXPECT_EQ(deliver(4, 3), 3);
-  EXPECT_NE(current_file, nullptr);  // the last file waits for the close after decoding
+  EXPECT_NE(extraction.current_file, nullptr);  // the last file waits for the close after decoding
   finish_extraction();
-  EXPECT_EQ(current_file, nullptr);
+  EXPECT_EQ(extraction.current_file, nullptr);
   EXPECT_EQ(lume_test::read_file(install_folder_ + "c.txt"), "cdefg");
-  EXPECT_EQ(remaining_bytes, 0u);
+  EXPECT_EQ(extraction.remaining_bytes, 0u);
 }
 
 TEST_F(ExtractSink, CreatesNestedFoldersAndOverwritesWhatIsInTheWay) {
@@ -237,7 +236,7 @@ TEST_F(ExtractSink, DropsBytesBeyondTheDirectoryAfterClosingTheLastFile) {
   prepare(files);
   stream_ += "surplus";
   EXPECT_EQ(deliver(0, stream_.size()), 5);
-  EXPECT_EQ(current_file, nullptr);  // closed, verified and timed at the first surplus byte
+  EXPECT_EQ(extraction.current_file, nullptr);  // closed, verified and timed at the first surplus byte
   EXPECT_EQ(times_of(install_folder_ + "only.txt").last_write, files[0].last_write);
   EXPECT_EQ(deliver(5, 7), 0);
   EXPECT_EQ(lume_test::read_file(install_folder_ + "only.txt"), "12345");
@@ -254,7 +253,7 @@ TEST_F(ExtractSink, TakesNoMoreBytesOnceCancelled) {
   EXPECT_NE(times_of(install_folder_ + "big.bin").last_write, files[0].last_write);
   EXPECT_FALSE(lume_test::file_exists(install_folder_ + "next.txt"));
   EXPECT_EQ(data_file(), records_for({"big.bin"}));
-  EXPECT_EQ(remaining_bytes, 401u);
+  EXPECT_EQ(extraction.remaining_bytes, 401u);
 }
 
 TEST_F(ExtractSink, CreatesOnlyTheFoldersAlongAPath) {

@@ -64,12 +64,12 @@ class InstallProbe : public ::testing::Test {
     DWORD start = GetTickCount();
     while (GetTickCount() - start < 30000) {
       if (std::optional<DWORD> code = setup.wait_exit(0)) return code;
-      std::optional<SeenWindow> box = robot_.find({"", "#32770", setup.id()});
-      if (box) {
-        robot_.note("saw " + box->describe());
-        boxes->push_back(*box);
-        robot_.press(*box, box->button_ids().front());
-        robot_.wait_gone(box->handle, 5000);
+      for (const SeenWindow& box : robot_.find_all({"", "#32770", setup.id()})) {
+        if (!box.is_message_box()) continue;  // the progress dialog
+        robot_.note("saw " + box.describe());
+        boxes->push_back(box);
+        robot_.press(box, box.button_ids().front());
+        robot_.wait_gone(box.handle, 5000);
       }
       Sleep(20);
     }

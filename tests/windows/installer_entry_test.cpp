@@ -18,6 +18,8 @@ using lume_test::SeenWindow;
 
 namespace {
 
+constexpr int kFolderEditId = 2006, kFolderOkId = 2007;  // the folder dialog's
+
 std::string program_files() {
   char folder[MAX_PATH] = {};
   DWORD size = sizeof folder;
@@ -79,6 +81,12 @@ TEST_F(InstallerEntry, DecliningTheStartQuestionEndsWithExitCode1) {
 
 TEST_F(InstallerEntry, AcceptingInstallsIntoTheProposedFolder) {
   ChildProcess setup = start_and_answer(IDYES);
+  std::optional<SeenWindow> folder_dialog =
+      robot_.wait_for({title_ + " Setup", "#32770", setup.id()});
+  ASSERT_TRUE(folder_dialog);
+  EXPECT_EQ(robot_.control_text(folder_dialog->handle, kFolderEditId),
+            folder_.substr(0, folder_.size() - 1));
+  robot_.press(*folder_dialog, kFolderOkId);
   std::optional<SeenWindow> done = robot_.answer_message_box({title_ + " Setup", "", setup.id()}, IDOK);
   ASSERT_TRUE(done);
   EXPECT_EQ(done->message(), "Installation Complete.");

@@ -24,7 +24,7 @@ void put_time(std::vector<uint8_t>& out, uint64_t ticks) {
 
 uint64_t directory_size_of(const std::vector<std::string>& names) {
   uint64_t size = 0;
-  for (const std::string& name : names) size += kEntryFixedSize + name.size();
+  for (const std::string& name : names) size += kEntryNameOffset + name.size();
   return size;
 }
 

@@ -11,6 +11,7 @@
 
 #include "installer/config_block.h"
 #include "payload/directory_rules.h"
+#include "payload/entry_cursor.h"
 #include "tools/lume/cli/error.h"
 
 namespace lume {
@@ -72,21 +73,22 @@ SlotTexts read_slots(std::span<const uint8_t> bytes, size_t block) {
   return t;
 }
 
+uint64_t ticks(StoredTime t) { return uint64_t(t.high) << 32 | t.low; }
+
+// The directory was checked before, so every entry lies inside it.
 std::vector<PayloadFileEntry> read_directory(std::span<const uint8_t> directory, uint32_t count) {
   std::vector<PayloadFileEntry> files;
-  size_t at = 0;
-  for (uint32_t k = 0; k < count; ++k) {
-    PayloadEntryFixed fixed = load_entry_fixed(directory.data() + at);
+  EntryCursor cursor;
+  start_entries(&cursor, directory.data(), uint32_t(directory.size()), count);
+  PayloadEntry entry;
+  while (next_entry(&cursor, &entry) == entry_read) {
     PayloadFileEntry e;
-    e.check = fixed.check;
-    e.size = fixed.size;
-    auto ticks = [](StoredTime t) { return uint64_t(t.high) << 32 | t.low; };
-    e.times = {ticks(fixed.creation_time), ticks(fixed.last_access_time),
-               ticks(fixed.last_write_time)};
-    size_t length = directory[at + kEntryCopySize];
-    e.name.assign(reinterpret_cast<const char*>(directory.data()) + at + kEntryFixedSize, length);
+    e.check = entry.fields.check;
+    e.size = entry.fields.size;
+    e.times = {ticks(entry.fields.creation_time), ticks(entry.fields.last_access_time),
+               ticks(entry.fields.last_write_time)};
+    e.name.assign(entry.name, entry.name_length);
     files.push_back(std::move(e));
-    at += kEntryFixedSize + length;
   }
   return files;
 }
@@ -100,6 +102,11 @@ std::vector<uint8_t> read_whole_file(const fs::path& file) {
 }
 
 }  // namespace
+
+std::span<const uint8_t> Installer::directory() const {
+  return std::span<const uint8_t>(bytes).subspan(size_t(payload_offset) + kPayloadHeaderSize,
+                                                 header.directory_size);
+}
 
 std::span<const uint8_t> Installer::stream() const {
   size_t start = size_t(payload_offset) + kPayloadHeaderSize + header.directory_size;

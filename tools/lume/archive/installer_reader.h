@@ -30,6 +30,7 @@ struct Installer {
   PayloadHeader header{};
   std::vector<PayloadFileEntry> files;  // in stream order
 
+  std::span<const uint8_t> directory() const;
   std::span<const uint8_t> stream() const;
 };
 

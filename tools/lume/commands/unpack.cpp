@@ -6,7 +6,7 @@
 #include <fstream>
 #include <optional>
 
-#include "tools/lume/archive/stream_cutter.h"
+#include "tools/lume/archive/file_cutter.h"
 #include "tools/lume/cli/error.h"
 #include "tools/lume/codec/decode.h"
 #include "tools/lume/commands/inspect.h"
@@ -20,7 +20,7 @@ namespace fs = std::filesystem;
 namespace {
 
 // Decodes the stream through cutter and says what fell short.
-std::vector<std::string> decode_payload(const Installer& in, StreamCutter& cutter,
+std::vector<std::string> decode_payload(const Installer& in, FileCutter& cutter,
                                         const char* action, int code_page, Console& console) {
   Progress progress(console.progress_style(), action, in.header.total_size);
   bool stream_ok =
@@ -109,7 +109,7 @@ class Extractor {
     }
   }
 
-  StreamCutter::Handlers handlers() {
+  FileCutter::Handlers handlers() {
     return {[this](const PayloadFileEntry&) { open(); },
             [this](std::span<const uint8_t> bytes) { write(bytes); },
             [this](const PayloadFileEntry& file, uint32_t check) { close(file, check); }};
@@ -164,7 +164,7 @@ class Extractor {
 
 std::vector<std::string> verify_installer(const Installer& in, int code_page, Console& console) {
   std::vector<std::string> problems;
-  StreamCutter cutter(in.files,
+  FileCutter cutter(in.directory(), in.files,
                       {nullptr, nullptr, [&](const PayloadFileEntry& file, uint32_t check) {
                          if (check != file.check)
                            problems.push_back(mismatch(file, check, code_page));
@@ -182,7 +182,7 @@ std::vector<std::string> extract_installer(const Installer& in, const fs::path& 
     throw Error(fmt::format("{}: cannot create the folder: {}", folder.string(), ec.message()));
   Extractor extractor(in, fs::absolute(folder), code_page);
   extractor.plan();
-  StreamCutter cutter(in.files, extractor.handlers());
+  FileCutter cutter(in.directory(), in.files, extractor.handlers());
   std::vector<std::string> shortfall;
   try {
     shortfall = decode_payload(in, cutter, "extracting", code_page, console);

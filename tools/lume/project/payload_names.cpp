@@ -4,6 +4,7 @@
 
 #include <map>
 
+#include "common/bounded_text.h"
 #include "payload/archive_format.h"
 #include "payload/directory_rules.h"
 #include "tools/lume/cli/error.h"

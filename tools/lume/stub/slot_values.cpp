@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "installer/config_block.h"
+#include "common/bounded_text.h"
 #include "payload/archive_format.h"
 #include "payload/directory_rules.h"
 #include "tools/lume/cli/error.h"
