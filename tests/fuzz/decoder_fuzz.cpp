@@ -20,7 +20,7 @@ namespace {
 
 constexpr uint32_t kWrapFlag = 0xFF;
 constexpr uint32_t kSmallMask = 0x3FF;            // small sizes: 0 to 1023
-constexpr uint32_t kLargeBase = 4194304 - 32768;  // large ones: this + field
+constexpr uint32_t kLargeBase = kWindowSize - 32768;  // large ones: this + field
 constexpr unsigned kWrapKept = 16;                // see LLVMFuzzerCustomMutator
 constexpr size_t kCheckedBehind = 8;              // an 8-byte copy's reach past its end
 
@@ -39,9 +39,9 @@ int32_t fuzz_input(unsigned char* buffer, int32_t count) {
 }
 
 int32_t fuzz_output(const unsigned char* buffer, int32_t count) {
-  if (count <= 0 || count > 4194304 || short_call_seen) __builtin_trap();
+  if (count <= 0 || uint32_t(count) > kWindowSize || short_call_seen) __builtin_trap();
   if (buffer != fuzz_window) __builtin_trap();
-  if (count < 4194304) short_call_seen = true;
+  if (uint32_t(count) < kWindowSize) short_call_seen = true;
   // Touch both ends so a bad pointer or count shows under the sanitizer.
   volatile unsigned char first = buffer[0], last = buffer[count - 1];
   (void)first;
@@ -87,8 +87,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // Behind what the run handed out the window must still hold the fill's
   // spaces; the next fill restores only what was handed out.
-  for (size_t i = output_extent; i < output_extent + kCheckedBehind && i < kFuzzWindowSize; ++i)
-    if (fuzz_window[i] != ' ') __builtin_trap();
+  for (size_t i = output_extent; i < output_extent + kCheckedBehind && i < kWindowSize; ++i)
+    if (fuzz_window[i] != kWindowFill) __builtin_trap();
   fuzz_window_changed = output_extent;
   return 0;
 }

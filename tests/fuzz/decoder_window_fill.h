@@ -11,19 +11,19 @@
 #include <stddef.h>
 #include <string.h>
 
-enum : size_t { kFuzzWindowSize = 4194304 };
+#include "payload/stream_format.h"
 
 // Bytes at the window's start that the next fill must restore. The target
 // lowers it after each run to what that run handed out; each fill raises it
 // to the whole window again, so a caller that never lowers it gets full fills.
-inline size_t fuzz_window_changed = kFuzzWindowSize;
+inline size_t fuzz_window_changed = kWindowSize;
 inline unsigned char* fuzz_window;
 
 inline void* fuzz_window_fill(void* to, int value, size_t count) {
-  if (count != kFuzzWindowSize || value != ' ') return memset(to, value, count);
+  if (count != kWindowSize || value != kWindowFill) return memset(to, value, count);
   fuzz_window = static_cast<unsigned char*>(to);
   memset(to, value, fuzz_window_changed);
-  fuzz_window_changed = kFuzzWindowSize;
+  fuzz_window_changed = kWindowSize;
   return to;
 }
 
