@@ -6,14 +6,24 @@
 
 static bool is_separator(char c) { return c == '\\' || c == '/'; }
 
+static bool same_bytes(const char* a, const char* b, unsigned count) {
+  for (unsigned i = 0; i < count; ++i) {
+    if (a[i] != b[i]) return false;
+  }
+  return true;
+}
 
 // Case-insensitive for ASCII letters only: other bytes of the code page
 // must match exactly, which they do when both texts come from one source.
-static bool starts_with_ignoring_case(const char* text, const char* prefix) {
-  for (; *prefix != 0; ++text, ++prefix) {
-    if (lower_ascii(*text) != lower_ascii(*prefix)) return false;
+static bool same_ignoring_case(const char* text, const char* prefix, unsigned count) {
+  for (unsigned i = 0; i < count; ++i) {
+    if (lower_ascii(text[i]) != lower_ascii(prefix[i])) return false;
   }
   return true;
+}
+
+static bool starts_with_ignoring_case(const char* text, const char* prefix) {
+  return same_ignoring_case(text, prefix, text_length(prefix));
 }
 
 // Length of the drive part as the runtime's path splitter sees it.
@@ -79,12 +89,43 @@ bool is_shortcut_path(const char* path) {
   return ends_with_ignoring_case(path, ".lnk");
 }
 
-bool is_uninstall_key(const char* key) {
+// Length of folder and the separator behind it when path begins with them,
+// else 0. A folder reported with a trailing separator (a drive's root) is
+// matched without it, as the installer adds one of its own.
+static unsigned folder_prefix_length(const char* path, const char* folder) {
+  unsigned length = text_length(folder);
+  if (length > 0 && is_separator(folder[length - 1])) --length;
+  if (length == 0 || !same_ignoring_case(path, folder, length) || path[length] != '\\') return 0;
+  return length + 1;
+}
+
+static unsigned inside_shortcut_folder(const char* path, const char* folder, bool below_group) {
+  unsigned prefix = folder_prefix_length(path, folder);
+  if (prefix == 0) return 0;
+  const char* name = path + prefix;
+  if (below_group && *name == '\\') ++name;  // the empty group
+  return check_entry_name(name, text_length(name)) == name_ok ? prefix : 0;
+}
+
+unsigned shortcut_folder_length(char kind, const char* path, const ShortcutFolders* folders) {
+  if (!is_shortcut_path(path)) return 0;
+  bool in_group = kind == record_group_shortcut;
+  if (!in_group && kind != record_desktop_shortcut) return 0;
+  const char* user = in_group ? folders->user_programs : folders->user_desktop;
+  const char* common = in_group ? folders->common_programs : folders->common_desktop;
+  unsigned length = inside_shortcut_folder(path, user, in_group);
+  return length != 0 ? length : inside_shortcut_folder(path, common, in_group);
+}
+
+bool is_own_uninstall_key(const char* key, const char* title) {
   static const char kPrefix[] = LUME_UNINSTALL_KEY_PREFIX;
-  if (!starts_with_ignoring_case(key, kPrefix)) return false;
-  // The list itself, or an empty name that would resolve to it, is no subkey.
-  char first = key[sizeof kPrefix - 1];
-  return first != 0 && first != '\\';
+  if (title[0] == 0) return false;
+  for (const char* c = title; *c != 0; ++c) {
+    if (*c == '\\') return false;
+  }
+  unsigned prefix = sizeof kPrefix - 1;
+  return text_length(key) == prefix + text_length(title) &&
+         same_bytes(key, kPrefix, prefix) && same_bytes(key + prefix, title, text_length(title));
 }
 
 bool climb_to_parent(char* path) {

@@ -2,9 +2,10 @@
 //
 // The data file lies in the installation folder, which a user may be able to
 // write, while the uninstaller may run with administrator rights. So a record
-// is acted on only when it names something an installation could have made:
-// a file inside the installation folder, a shortcut file, or a key in the
-// list of installed programs. Pure code: no platform call.
+// is acted on only when it names something this installation could have
+// made: a file inside the installation folder, a shortcut file in the shell
+// folder of its kind, or the registration of the data file's own title.
+// Pure code: no platform call.
 #pragma once
 
 enum {
@@ -35,9 +36,31 @@ bool is_inside_folder(const char* path, const char* folder);
 // "." or ".." part, and ending in ".lnk" in any letter case.
 bool is_shortcut_path(const char* path);
 
-// True when key names a subkey of
-// "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" (any letter case).
-bool is_uninstall_key(const char* key);
+// The shell folders that hold the shortcuts an installation makes, as the
+// system reports them: the current user's and all users' Start-menu
+// programs and desktop folders. An empty text for a folder the system did
+// not report; it then holds nothing.
+struct ShortcutFolders {
+  const char* user_programs;
+  const char* common_programs;
+  const char* user_desktop;
+  const char* common_desktop;
+};
+
+// For a "1" or "2" record's path: the length of its leading shell folder
+// and the separator behind it, where the climb that prunes emptied folders
+// must stop; 0 when the record is not to be acted on. A "1" record lies in
+// a programs folder ("<programs>\\<group>\\<link>", an empty group leaving
+// two separators in a row; the group may hold folders of its own), a "2"
+// record in a desktop folder. Below the shell folder the path must be a
+// name the installer would have written, and is_shortcut_path must hold.
+unsigned shortcut_folder_length(char kind, const char* path, const ShortcutFolders* folders);
+
+// True when key is the registration the installer makes for title:
+// LUME_UNINSTALL_KEY_PREFIX followed by the title, byte for byte, as the
+// installer writes it. An empty title (the list itself) or one with a
+// backslash (a key below another product's) has no registration of its own.
+bool is_own_uninstall_key(const char* key, const char* title);
 
 // One step of the climb that prunes emptied folders: cuts path back to the
 // folder that holds it (drive kept, trailing separator dropped). False, with

@@ -9,6 +9,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <windows.h>
+#include <shlobj.h>
 
 #include "common/bounded_text.h"
 #include "common/child_process.h"
@@ -25,11 +26,13 @@ enum {
 };
 
 // Deletes the file, then removes every folder above it that is empty now,
-// climbing at most kPruneLevels levels and never removing a root. path is
+// climbing at most kPruneLevels levels, never removing a root nor the first
+// kept_length bytes of path (a shell folder that holds shortcuts). path is
 // cut back as the climb goes.
-static void delete_and_prune(char* path) {
+static void delete_and_prune(char* path, unsigned kept_length) {
   DeleteFileA(path);
   for (int level = 0; level < kPruneLevels && climb_to_parent(path); ++level) {
+    if (text_length(path) <= kept_length) break;
     RemoveDirectoryA(path);
   }
 }
@@ -49,24 +52,40 @@ static bool passes_through_link(char* path, unsigned folder_length) {
   return false;
 }
 
-static void undo_record(char* line, const char* installation_folder) {
+// What bounds the records of one data file.
+struct RemovalBounds {
+  const char* installation_folder;
+  const char* title;
+  ShortcutFolders shortcut_folders;
+};
+
+static void undo_record(char* line, const RemovalBounds* bounds) {
   char* text = line + 1;
   switch (line[0]) {
     case record_file:
-      if (is_inside_folder(text, installation_folder) &&
-          !passes_through_link(text, text_length(installation_folder)))
-        delete_and_prune(text);
+      if (is_inside_folder(text, bounds->installation_folder) &&
+          !passes_through_link(text, text_length(bounds->installation_folder)))
+        delete_and_prune(text, 0);
       break;
     case record_group_shortcut:
-    case record_desktop_shortcut:
-      if (is_shortcut_path(text)) delete_and_prune(text);
+    case record_desktop_shortcut: {
+      unsigned folder_length = shortcut_folder_length(line[0], text, &bounds->shortcut_folders);
+      if (folder_length != 0) delete_and_prune(text, folder_length);
       break;
+    }
     case record_registry_key:
-      if (is_uninstall_key(text)) RegDeleteKeyA(HKEY_LOCAL_MACHINE, text);
+      if (is_own_uninstall_key(text, bounds->title)) RegDeleteKeyA(HKEY_LOCAL_MACHINE, text);
       break;
     default:  // unknown kinds and empty lines
       break;
   }
+}
+
+// A shell folder's path into folder, or an empty text when the system
+// cannot tell it: then no shortcut record counts as lying in it.
+static const char* shell_folder(char* folder, int csidl) {
+  if (SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, folder) != S_OK) folder[0] = 0;
+  return folder;
 }
 
 static int cannot_open_data_file() {
@@ -85,6 +104,8 @@ static int remove_installation(const char* installed_argument) {
   char data_path[kUninstallPathSize];
   char title[kDataLineLimit + 1], record[kDataLineLimit + 1];
   char caption[kCaptionSize], question[kQuestionSize];
+  char programs[kUninstallPathSize], common_programs[kUninstallPathSize];
+  char desktop[kUninstallPathSize], common_desktop[kUninstallPathSize];
   DWORD length = GetFullPathNameA(installed_argument, kUninstallPathSize, installed_path, nullptr);
   if (length == 0 || length >= kUninstallPathSize) return cannot_open_data_file();
   folder_of(installation_folder, kUninstallPathSize, installed_path);
@@ -98,15 +119,20 @@ static int remove_installation(const char* installed_argument) {
   join_text(question, sizeof question, title, " will be uninstalled. Do you wish to continue?");
   if (MessageBoxA(nullptr, question, caption, MB_YESNO) != IDYES) return 1;
 
+  RemovalBounds bounds = {installation_folder, title,
+                          {shell_folder(programs, CSIDL_PROGRAMS),
+                           shell_folder(common_programs, CSIDL_COMMON_PROGRAMS),
+                           shell_folder(desktop, CSIDL_DESKTOPDIRECTORY),
+                           shell_folder(common_desktop, CSIDL_COMMON_DESKTOPDIRECTORY)}};
   while (!at_end) {
     at_end = read_line(record, kDataLineLimit, data);
-    undo_record(record, installation_folder);
+    undo_record(record, &bounds);
   }
   for (int attempt = 0; attempt < kDeleteAttempts && !DeleteFileA(installed_path); ++attempt) {
     Sleep(kDeletePauseMs);
   }
   fclose(data);
-  delete_and_prune(data_path);
+  delete_and_prune(data_path, 0);
   MessageBoxA(nullptr, "Uninstall Complete.", caption, MB_OK);
   return 0;
 }

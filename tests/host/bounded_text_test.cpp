@@ -39,9 +39,10 @@ TEST(BoundedText, AppendKeepsWhatIsThere) {
 }
 
 TEST(BoundedText, AppendToAnUnterminatedBufferTerminatesIt) {
-  char out[4] = {'a', 'b', 'c', 'd'};
-  EXPECT_FALSE(append_text(out, sizeof out, "e"));
+  char out[4 + 2] = {'a', 'b', 'c', 'd', 'X', 'X'};
+  EXPECT_FALSE(append_text(out, 4, "e"));
   EXPECT_STREQ(out, "abc");
+  EXPECT_EQ(out[4], 'X');  // guard bytes untouched
 }
 
 TEST(BoundedText, ZeroCapacityWritesNothing) {

@@ -203,16 +203,24 @@ TEST(DecoderMatches, CrossTheWindowWrapOnBothSides) {
 }
 
 TEST(DecoderCorruptTables, AreRefusedInsteadOfDecoded) {
+  // A block of one symbol, and nothing behind its tables: the symbol and the
+  // next block size read as zero bits, which end the stream. Tables that
+  // were wrongly accepted therefore decode to decode_ok, so each case sees
+  // the verdict on its own tables, not on whatever would follow them.
   auto corrupt = [](const std::function<void(BitWriter&)>& tables) {
     BitWriter w;
-    w.put(5, 16);
+    w.put(1, 16);
     tables(w);
-    for (int i = 0; i < 8; ++i) w.put(0xA5, 8);
     Decoded d = decode(w.bytes(), 1000);
     return d.result == decode_corrupt;
   };
   std::vector<unsigned> lc = lume_test::plain_length_code_lengths();
   auto good_lengths = [&](BitWriter& w) { lume_test::put_short_lengths(w, lc, 19, 5, true); };
+  ASSERT_FALSE(corrupt([&](BitWriter& w) {
+    good_lengths(w);
+    lume_test::put_single_symbol(w, 9, 'a');
+    lume_test::put_single_symbol(w, 14, 0);
+  }));
 
   // Count fields above their alphabets.
   EXPECT_TRUE(corrupt([](BitWriter& w) { w.put(20, 5); }));
@@ -268,6 +276,148 @@ TEST(DecoderCorruptTables, AreRefusedInsteadOfDecoded) {
     lume_test::put_single_symbol(w, 9, 'a');
     lume_test::put_short_lengths(w, {1, 1, 1}, 3, 14, false);
   }));
+}
+
+// One code of each length 1 to 15 leaves room for exactly two of 16 bits: a
+// third over-fills the code space by one 16-bit code, which only a check
+// that counts the longest codes sees.
+TEST(DecoderCorruptTables, AreRefusedWhenOnlyTheirLongestCodesOverfill) {
+  auto decodes = [](const std::function<void(BitWriter&)>& tables) {
+    BitWriter w;
+    w.put(1, 16);
+    tables(w);
+    return decode(w.bytes(), 1000).result;
+  };
+  std::vector<unsigned> lc = lume_test::plain_length_code_lengths();
+  auto good_lengths = [&](BitWriter& w) { lume_test::put_short_lengths(w, lc, 19, 5, true); };
+  auto lengths_up_to_16 = [](unsigned sixteens) {
+    std::vector<unsigned> lengths;
+    for (unsigned length = 1; length <= 15; ++length) lengths.push_back(length);
+    lengths.insert(lengths.end(), sixteens, 16);
+    return lengths;
+  };
+  auto steps_of = [](const std::vector<unsigned>& lengths) {
+    std::vector<lume_test::LengthStep> steps;
+    for (unsigned length : lengths) steps.push_back({length + 2});
+    return steps;
+  };
+
+  for (unsigned sixteens : {2u, 3u}) {
+    SCOPED_TRACE(sixteens);
+    DecodeResult want = sixteens == 2 ? decode_ok : decode_corrupt;
+    std::vector<unsigned> lengths = lengths_up_to_16(sixteens);
+    unsigned n = unsigned(lengths.size());
+    EXPECT_EQ(decodes([&](BitWriter& w) {
+                lume_test::put_short_lengths(w, lengths, n, 5, true, 0);
+                lume_test::put_single_symbol(w, 9, 'a');
+                lume_test::put_single_symbol(w, 14, 0);
+              }),
+              want)
+        << "length-code alphabet";
+    EXPECT_EQ(decodes([&](BitWriter& w) {
+                good_lengths(w);
+                w.put(n, 9);
+                lume_test::put_length_steps(w, steps_of(lengths), lc);
+                lume_test::put_single_symbol(w, 14, 0);
+              }),
+              want)
+        << "literal/length alphabet";
+    EXPECT_EQ(decodes([&](BitWriter& w) {
+                good_lengths(w);
+                lume_test::put_single_symbol(w, 9, 'a');
+                lume_test::put_short_lengths(w, lengths, n, 14, false);
+              }),
+              want)
+        << "position-slot alphabet";
+  }
+}
+
+// Matches whose source runs across the window's end while the copy
+// overwrites bytes it reads later: only the byte-by-byte copy may take them,
+// and it must wrap its source with the window.
+TEST(DecoderMatches, RepeatHistoryAcrossTheWindowsEndOneByteAtATime) {
+  std::vector<Item> items = varied_items(kWindow - 300, 11);
+  while (total_length(items) < kWindow - 10) items.push_back(Item::literal('a' + items.size() % 26));
+  ASSERT_EQ(total_length(items), size_t(kWindow - 10));
+  // Target and source both cross the end, the source 3 bytes behind.
+  items.push_back(Item::match(50, 3));
+  // At 40: the source starts 5 bytes before the end, wraps, and from 40 on
+  // reads what this match has just written.
+  items.push_back(Item::match(100, 45));
+  // At 140: the same from 60 bytes before the end.
+  items.push_back(Item::match(256, 200));
+  // At 396, clear of the target: a source that ends right at the window's
+  // end, then one that runs a single byte past it.
+  items.push_back(Item::match(100, 396 + 100));
+  items.push_back(Item::match(100, 496 + 99));
+  expect_round_trip(all_symbols_block(), items);
+}
+
+// Every distance from 1 to 20 with lengths around the 8-byte steps of the
+// copy: a match nearer than its length repeats its last bytes.
+TEST(DecoderMatches, RepeatTheirLastBytesWhenNearerThanTheyAreLong) {
+  std::vector<Item> items;
+  for (unsigned c = 0; c < 30; ++c) items.push_back(Item::literal('A' + c));
+  for (uint32_t distance = 1; distance <= 20; ++distance) {
+    for (unsigned length : {3u, 7u, 8u, 9u, 15u, 16u, 17u, 24u, 40u, 256u}) {
+      items.push_back(Item::match(length, distance));
+      items.push_back(Item::literal('a' + (distance + length) % 26));
+    }
+  }
+  expect_round_trip(all_symbols_block(), items);
+}
+
+// Codes of all lengths up to 16 in each alphabet, in a block that follows
+// one whose short codes filled every table entry: the longest codes walk the
+// whole tree, from entries that must not keep the first block's symbols.
+TEST(DecoderBlocks, DecodeSixteenBitCodesBehindABlockOfShortCodes) {
+  Block first = all_symbols_block();
+  for (unsigned c = 0; c < 300; ++c) first.items.push_back(Item::literal(c * 7 % 256));
+  first.items.push_back(Item::match(256, 299));
+
+  // One code of each length 1 to 15 and two of 16: a complete code.
+  auto lengths_up_to_16 = [](std::vector<unsigned>& lengths, const std::vector<unsigned>& symbols) {
+    for (size_t i = 0; i < symbols.size(); ++i)
+      lengths[symbols[i]] = std::min(unsigned(i) + 1, 16u);
+  };
+  Block second;
+  second.length_code_lengths.assign(19, 0);
+  // Length-code symbol 0 sends a zero length, symbols 3 to 18 the lengths 1 to 16.
+  lengths_up_to_16(second.length_code_lengths,
+                   {0, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18});
+  std::vector<unsigned> literals;
+  for (unsigned c = 'a'; c <= 'p'; ++c) literals.push_back(c);
+  literals.push_back(509);  // a match of 256 bytes
+  lengths_up_to_16(second.symbol_lengths, literals);
+  std::vector<unsigned> slots;
+  for (unsigned s = 0; s <= 16; ++s) slots.push_back(s);
+  lengths_up_to_16(second.slot_lengths, slots);
+  for (unsigned c = 'a'; c <= 'p'; ++c) second.items.push_back(Item::literal(c));
+  second.items.push_back(Item::match(256, 193));  // slot 15
+  second.items.push_back(Item::match(256, 384));  // slot 16
+  second.items.push_back(Item::literal('p'));
+  second.items.push_back(Item::match(256, 1));    // slot 0
+  second.items.push_back(Item::literal('o'));
+
+  std::vector<Item> all = first.items;
+  all.insert(all.end(), second.items.begin(), second.items.end());
+  std::vector<uint8_t> want = lume_test::expand(all);
+  Decoded d = decode(stream_of({first, second}), uint32_t(want.size()));
+  EXPECT_EQ(d.result, decode_ok);
+  EXPECT_TRUE(d.bytes == want);
+}
+
+// The gap field after the third length-code length skips lengths that the
+// block does not send.
+TEST(DecoderBlocks, HonourTheGapInTheLengthCodeLengths) {
+  for (unsigned gap : {1u, 2u, 3u}) {
+    SCOPED_TRACE(gap);
+    Block b = all_symbols_block();
+    b.length_code_gap = gap;
+    for (unsigned s = 3; s < 3 + gap; ++s) b.length_code_lengths[s] = 0;
+    std::vector<Item> items = varied_items(70000, gap);
+    expect_round_trip(b, items);
+  }
 }
 
 TEST(DecoderCorruptTables, IncompleteCodesAreAcceptedAndUnusedSpaceIsSymbolZero) {

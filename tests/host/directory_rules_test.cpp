@@ -96,6 +96,9 @@ TEST(EntryNames, RefusesEveryWayOutOfTheFolder) {
   EXPECT_EQ(name_check("dir \\x"), name_trailing_dot_or_blank);
   EXPECT_EQ(name_check(std::string("a\0b", 3)), name_control_character);
   EXPECT_EQ(name_check("a\tb"), name_control_character);
-  EXPECT_EQ(name_check("what?.txt"), name_reserved_character);
-  EXPECT_EQ(name_check("a|b"), name_reserved_character);
+  EXPECT_EQ(name_check("a\x1f" "b"), name_control_character);  // the last control character
+  for (char reserved : {'<', '>', '"', '|', '?', '*'}) {
+    EXPECT_EQ(name_check(std::string("a") + reserved + ".txt"), name_reserved_character)
+        << reserved;
+  }
 }

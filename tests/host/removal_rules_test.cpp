@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "uninstaller/uninstall_data.h"
+
 namespace {
 
 const char kFolder[] = "C:\\Program Files\\Hello App\\";
@@ -94,13 +96,14 @@ TEST(FileRecords, RefusesPathsThatLeaveTheInstallationFolder) {
   EXPECT_FALSE(is_inside_folder("C:\\x.dll", ""));
 }
 
-TEST(ShortcutRecords, AcceptsLinkFilesInAnyFolder) {
+TEST(ShortcutRecords, AcceptsAbsoluteLinkFilePaths) {
   EXPECT_TRUE(is_shortcut_path(
       "C:\\Users\\me\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Hello\\Hello.lnk"));
   EXPECT_TRUE(is_shortcut_path("C:\\Users\\me\\Desktop\\Hello.LNK"));
   // An empty group name leaves two separators in a row.
   EXPECT_TRUE(is_shortcut_path("C:\\Start Menu\\Programs\\\\Hello.lnk"));
   EXPECT_TRUE(is_shortcut_path("\\\\server\\profiles\\me\\Desktop\\Hello.lnk"));
+  EXPECT_TRUE(is_shortcut_path("C:\\Users\\me\\Desktop\\.hidden\\a. b\\Hello.lnk"));
 }
 
 TEST(ShortcutRecords, RefusesAnythingButALinkFile) {
@@ -121,20 +124,132 @@ TEST(ShortcutRecords, RefusesAnythingButALinkFile) {
   }
 }
 
-TEST(RegistryRecords, AcceptsOnlySubkeysOfTheUninstallList) {
-  EXPECT_TRUE(is_uninstall_key("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Hello"));
-  EXPECT_TRUE(is_uninstall_key("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Hello 2"));
-  for (const char* key : {
-           "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\",
-           "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
-           "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\\\",
-           "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
-           "Software\\Microsoft\\Windows\\CurrentVersion",
-           "System\\CurrentControlSet\\Services\\Hello",
-           "",
-       }) {
-    EXPECT_FALSE(is_uninstall_key(key)) << key;
+// The platform strips trailing dots and blanks from a part, so ". " and
+// ".. " would act as "." and "..".
+TEST(ShortcutRecords, RefusesPartsMadeOfDotsAndBlanks) {
+  for (const char* part : {". ", ".. ", " .", "...", " ..", ". . ", "  "}) {
+    std::string path = std::string("C:\\Users\\me\\Desktop\\") + part + "\\Hello.lnk";
+    EXPECT_FALSE(is_shortcut_path(path.c_str())) << "'" << part << "'";
+    path = std::string("C:\\Users\\me\\Desktop\\") + part + "/Hello.lnk";
+    EXPECT_FALSE(is_shortcut_path(path.c_str())) << "'" << part << "' before a slash";
   }
+}
+
+namespace {
+
+const char kPrograms[] = "C:\\Users\\me\\Start Menu\\Programs";
+const char kCommonPrograms[] = "C:\\ProgramData\\Start Menu\\Programs";
+const char kDesktop[] = "C:\\Users\\me\\Desktop";
+const char kCommonDesktop[] = "C:\\Users\\Public\\Desktop";
+const ShortcutFolders kFolders = {kPrograms, kCommonPrograms, kDesktop, kCommonDesktop};
+
+unsigned group_record(const std::string& path, const ShortcutFolders& folders = kFolders) {
+  return shortcut_folder_length('1', path.c_str(), &folders);
+}
+
+unsigned desktop_record(const std::string& path, const ShortcutFolders& folders = kFolders) {
+  return shortcut_folder_length('2', path.c_str(), &folders);
+}
+
+}  // namespace
+
+// The length returned is where the pruning climb stops: the shell folder
+// itself is never removed.
+TEST(ShortcutRecords, AcceptsLinksWhereTheInstallerMakesThem) {
+  const unsigned programs = sizeof kPrograms, common_programs = sizeof kCommonPrograms;
+  EXPECT_EQ(group_record(std::string(kPrograms) + "\\Hello\\Hello.lnk"), programs);
+  EXPECT_EQ(group_record(std::string(kPrograms) + "\\\\Hello.lnk"), programs);  // empty group
+  EXPECT_EQ(group_record(std::string(kPrograms) + "\\Maker\\Hello\\Hello.lnk"), programs);
+  EXPECT_EQ(group_record(std::string(kCommonPrograms) + "\\Hello\\Hello.lnk"), common_programs);
+  EXPECT_EQ(group_record("c:\\users\\ME\\start menu\\programs\\Hello\\Hello.lnk"), programs);
+  EXPECT_EQ(desktop_record(std::string(kDesktop) + "\\Hello.lnk"), sizeof kDesktop);
+  EXPECT_EQ(desktop_record(std::string(kCommonDesktop) + "\\Hello.lnk"), sizeof kCommonDesktop);
+
+  // A desktop redirected to a drive's root is reported with its separator.
+  ShortcutFolders root = {"", "", "D:\\", ""};
+  EXPECT_EQ(desktop_record("D:\\Hello.lnk", root), 3u);
+}
+
+TEST(ShortcutRecords, RefusesLinksOutsideTheFolderOfTheirKind) {
+  const std::string programs = kPrograms, desktop = kDesktop;
+  for (const std::string& path : {
+           std::string("C:\\victim\\keep.lnk"),
+           desktop + "\\Hello.lnk",                        // a desktop link as a group link
+           programs,                                        // the folder itself
+           programs + ".lnk",
+           programs + " 2\\Hello\\Hello.lnk",              // a sibling sharing the prefix
+           programs + "\\..\\Hello.lnk",
+           programs + "\\Hello\\..\\..\\Hello.lnk",
+           programs + "\\Hello/../../Hello.lnk",
+           programs + "\\\\\\Hello.lnk",                    // more than one empty group
+           programs + "\\Hello\\\\Hello.lnk",
+           programs + "\\Hello \\Hello.lnk",               // the platform would strip the blank
+           programs + "/Hello/Hello.lnk",
+           programs + "\\Hello\\Hello.lnk:x.lnk",
+           programs + "\\Hello\\report.doc",
+       }) {
+    EXPECT_EQ(group_record(path), 0u) << path;
+  }
+  for (const std::string& path : {
+           programs + "\\Hello\\Hello.lnk",                 // a group link as a desktop link
+           desktop + "\\\\Hello.lnk",
+           desktop + "2\\Hello.lnk",
+           desktop + "\\..\\Hello.lnk",
+           std::string("C:\\victim\\keep.lnk"),
+       }) {
+    EXPECT_EQ(desktop_record(path), 0u) << path;
+  }
+  for (char kind : {'0', '3', '9'}) {
+    EXPECT_EQ(shortcut_folder_length(kind, (desktop + "\\Hello.lnk").c_str(), &kFolders), 0u);
+    EXPECT_EQ(shortcut_folder_length(kind, (programs + "\\Hello\\Hello.lnk").c_str(), &kFolders),
+              0u);
+  }
+}
+
+TEST(ShortcutRecords, AFolderTheSystemDidNotReportHoldsNothing) {
+  ShortcutFolders none = {"", "", "", ""};
+  EXPECT_EQ(group_record("\\Hello\\Hello.lnk", none), 0u);
+  EXPECT_EQ(desktop_record("\\Hello.lnk", none), 0u);
+  EXPECT_EQ(group_record("C:\\Hello\\Hello.lnk", none), 0u);
+}
+
+namespace {
+
+std::string uninstall_key(const std::string& name) { return LUME_UNINSTALL_KEY_PREFIX + name; }
+
+bool own_key(const std::string& key, const std::string& title) {
+  return is_own_uninstall_key(key.c_str(), title.c_str());
+}
+
+}  // namespace
+
+TEST(RegistryRecords, AcceptOnlyTheRegistrationOfTheDataFilesTitle) {
+  EXPECT_TRUE(own_key(uninstall_key("Hello App 1.0"), "Hello App 1.0"));
+  for (const std::string& key : {
+           uninstall_key("Other App"),                       // another product's registration
+           uninstall_key("Hello App 1.0 "),
+           uninstall_key("Hello App 1."),
+           uninstall_key("hello app 1.0"),                   // never written so by the installer
+           std::string("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Hello App 1.0"),
+           uninstall_key("Hello App 1.0\\Sub"),
+           std::string("Software\\Hello App 1.0"),
+           std::string("Hello App 1.0"),
+           std::string(""),
+       }) {
+    EXPECT_FALSE(own_key(key, "Hello App 1.0")) << key;
+  }
+}
+
+TEST(RegistryRecords, ATitleTheInstallerWouldNotRegisterHasNoKey) {
+  // Empty: the key would be the list itself.
+  EXPECT_FALSE(own_key(uninstall_key(""), ""));
+  EXPECT_FALSE(own_key(uninstall_key("").substr(0, uninstall_key("").size() - 1), ""));
+  // A backslash would name a key below another product's.
+  EXPECT_FALSE(own_key(uninstall_key("Other App\\Sub"), "Other App\\Sub"));
+  EXPECT_FALSE(own_key(uninstall_key("Hello\\..\\Other App"), "Hello\\..\\Other App"));
+  // Too long for a key path the installer builds: the record line was cut.
+  std::string title(240, 't');
+  EXPECT_FALSE(own_key(uninstall_key(title).substr(0, 259), title));
 }
 
 TEST(PruningClimb, ClimbsFolderByFolderAndStopsBelowTheRoot) {

@@ -139,6 +139,10 @@ inline uint32_t slot_base(unsigned slot) {
 
 // A block: its code lengths (or single-symbol forms) and its items.
 struct Block {
+  // The length-code alphabet, sent with all 19 lengths; gap zeros from the
+  // fourth length on go in the gap field (the lengths must hold them).
+  std::vector<unsigned> length_code_lengths = plain_length_code_lengths();
+  unsigned length_code_gap = 0;
   std::vector<unsigned> symbol_lengths = std::vector<unsigned>(510, 0);
   std::vector<unsigned> slot_lengths = std::vector<unsigned>(45, 0);
   int single_symbol = -1;  // literal/length single-symbol form
@@ -149,8 +153,8 @@ struct Block {
 
 inline void put_block(BitWriter& w, const Block& b) {
   w.put(b.symbol_count_override ? b.symbol_count_override : unsigned(b.items.size()), 16);
-  std::vector<unsigned> lc = plain_length_code_lengths();
-  put_short_lengths(w, lc, 19, 5, true);
+  const std::vector<unsigned>& lc = b.length_code_lengths;
+  put_short_lengths(w, lc, 19, 5, true, b.length_code_gap);
   if (b.single_symbol >= 0) {
     put_single_symbol(w, 9, unsigned(b.single_symbol));
   } else {

@@ -2,9 +2,11 @@
 // robot: launcher and removal modes, its three boxes and exit codes, what it
 // removes and what it leaves alone.
 #include <windows.h>
+#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,10 +22,6 @@ using lume_test::key_exists;
 
 namespace {
 
-const char kTitle[] = "Hello App";
-const char kCaption[] = "Uninstall Hello App";
-const char kQuestion[] = "Hello App will be uninstalled. Do you wish to continue?";
-
 std::string uninstall_key(const std::string& name) {
   return "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + name;
 }
@@ -34,10 +32,53 @@ void create_key(const std::string& key) {
                             KEY_SET_VALUE, nullptr, &handle, nullptr),
             ERROR_SUCCESS)
       << key;
-  RegSetValueExA(handle, "DisplayName", 0, REG_SZ, reinterpret_cast<const BYTE*>(kTitle),
-                 sizeof kTitle);
   RegCloseKey(handle);
 }
+
+std::string shell_folder(int csidl) {
+  char path[MAX_PATH] = {};
+  EXPECT_EQ(SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path), S_OK) << csidl;
+  return path;
+}
+
+// Points one of the shell's folders at a folder of the test while it lives:
+// shortcuts are then made and removed there, not on the machine's own
+// desktop, and the folder starts empty, so that a removal climbing too far
+// would show.
+class RedirectedShellFolder {
+ public:
+  RedirectedShellFolder(HKEY root, const char* name, const std::string& folder) : name_(name) {
+    RegCreateKeyExA(root, kUserShellFolders, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                    KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key_, nullptr);
+    char value[MAX_PATH] = {};
+    DWORD size = sizeof value - 1;
+    had_value_ = RegQueryValueExA(key_, name, nullptr, nullptr, reinterpret_cast<BYTE*>(value),
+                                  &size) == ERROR_SUCCESS;
+    old_value_ = value;
+    set(folder);
+  }
+  ~RedirectedShellFolder() {
+    if (had_value_) set(old_value_);
+    else RegDeleteValueA(key_, name_);
+    RegCloseKey(key_);
+  }
+  RedirectedShellFolder(const RedirectedShellFolder&) = delete;
+  RedirectedShellFolder& operator=(const RedirectedShellFolder&) = delete;
+
+ private:
+  static constexpr const char* kUserShellFolders =
+      "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+
+  void set(const std::string& folder) {
+    RegSetValueExA(key_, name_, 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
+                   DWORD(folder.size() + 1));
+  }
+
+  const char* name_;
+  HKEY key_ = nullptr;
+  bool had_value_ = false;
+  std::string old_value_;
+};
 
 // One line of the data file: the kind, the text, a line feed.
 std::string record(char kind, const std::string& text) {
@@ -62,7 +103,8 @@ std::optional<DWORD> exit_code_of(DWORD process_id, int timeout_ms) {
 }
 
 // An installation as the installer leaves it: "lumeuins.exe", the data file,
-// the recorded files, two shortcut files and the registration key.
+// the recorded files, shortcut files in the Start menu's programs and on the
+// desktop, the current user's and all users', and the registration key.
 class Uninstaller : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -70,40 +112,79 @@ class Uninstaller : public ::testing::Test {
         ::testing::UnitTest::GetInstance()->current_test_info()->name());
     folder_ = root_ + "Programs\\Hello App\\";
     temp_ = root_ + "my temp folder\\";
-    key_ = "Lume uninstaller test " + std::to_string(GetCurrentProcessId());
+    title_ = "Lume Uninstaller Test " + std::to_string(GetCurrentProcessId());
+    caption_ = "Uninstall " + title_;
+    key_ = uninstall_key(title_);
+    programs_ = root_ + "Shell\\Start Menu\\Programs";
+    common_programs_ = root_ + "Shell\\All Users\\Start Menu\\Programs";
+    desktop_ = root_ + "Shell\\Desktop";
+    common_desktop_ = root_ + "Shell\\All Users\\Desktop";
+    redirected_.emplace_back(
+        std::make_unique<RedirectedShellFolder>(HKEY_CURRENT_USER, "Programs", programs_));
+    redirected_.emplace_back(std::make_unique<RedirectedShellFolder>(
+        HKEY_LOCAL_MACHINE, "Common Programs", common_programs_));
+    redirected_.emplace_back(
+        std::make_unique<RedirectedShellFolder>(HKEY_CURRENT_USER, "Desktop", desktop_));
+    redirected_.emplace_back(std::make_unique<RedirectedShellFolder>(
+        HKEY_LOCAL_MACHINE, "Common Desktop", common_desktop_));
     lay_out_installation();
+    // The uninstaller asks the system, as this does.
+    ASSERT_EQ(shell_folder(CSIDL_PROGRAMS), programs_);
+    ASSERT_EQ(shell_folder(CSIDL_COMMON_PROGRAMS), common_programs_);
+    ASSERT_EQ(shell_folder(CSIDL_DESKTOPDIRECTORY), desktop_);
+    ASSERT_EQ(shell_folder(CSIDL_COMMON_DESKTOPDIRECTORY), common_desktop_);
   }
 
   void lay_out_installation() {
     lume_test::make_folders(folder_ + "doc\\en");
     lume_test::make_folders(temp_);
-    lume_test::make_folders(root_ + "Start Menu\\Hello");
-    lume_test::make_folders(root_ + "Desktop");
+    lume_test::make_folders(programs_ + "\\" + title_);
+    lume_test::make_folders(common_programs_ + "\\" + title_);
+    lume_test::make_folders(desktop_);
+    lume_test::make_folders(common_desktop_);
     ASSERT_TRUE(lume_test::copy_file(lume_test::windows_path(LUME_UNINSTALLER_EXE), installed()));
 
     recorded_ = {folder_ + "hello.exe", folder_ + "doc\\readme.txt", folder_ + "doc\\en\\guide.txt",
                  folder_ + "empty.txt"};
-    std::string data = std::string(kTitle) + "\n";
+    std::string data = title_ + "\n";
     for (const std::string& path : recorded_) {
       ASSERT_TRUE(lume_test::write_file(path, path == recorded_.back() ? "" : "contents"));
       data += record('0', path);
     }
-    shortcuts_ = {root_ + "Start Menu\\Hello\\Hello.lnk", root_ + "Desktop\\Hello.lnk"};
-    for (const std::string& path : shortcuts_) ASSERT_TRUE(lume_test::write_file(path, "link"));
-    data += record('1', shortcuts_[0]) + record('2', shortcuts_[1]);
-    create_key(uninstall_key(key_));
-    data += record('3', uninstall_key(key_));
+    // The group is named after the title, as it is by default; an empty
+    // group leaves two separators in a row.
+    group_shortcuts_ = {programs_ + "\\" + title_ + "\\Hello.lnk",
+                        programs_ + "\\\\" + title_ + ".lnk",
+                        common_programs_ + "\\" + title_ + "\\Hello.lnk"};
+    desktop_shortcuts_ = {desktop_ + "\\" + title_ + ".lnk", common_desktop_ + "\\" + title_ + ".lnk"};
+    for (const std::string& path : group_shortcuts_) {
+      ASSERT_TRUE(lume_test::write_file(path, "link")) << path;
+      data += record('1', path);
+    }
+    for (const std::string& path : desktop_shortcuts_) {
+      ASSERT_TRUE(lume_test::write_file(path, "link")) << path;
+      data += record('2', path);
+    }
+    create_key(key_);
+    data += record('3', key_);
     data_ = data;
     ASSERT_TRUE(lume_test::write_file(folder_ + "lumeuins.dat", data_));
   }
 
   void TearDown() override {
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, uninstall_key(key_).c_str());
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, key_.c_str());
     lume_test::remove_tree(root_.substr(0, root_.size() - 1));
+    redirected_.clear();
     if (HasFailure()) std::printf("robot log:\n%s", robot_.log().c_str());
   }
 
   std::string installed() const { return folder_ + "lumeuins.exe"; }
+
+  std::vector<std::string> shortcuts() const {
+    std::vector<std::string> all = group_shortcuts_;
+    all.insert(all.end(), desktop_shortcuts_.begin(), desktop_shortcuts_.end());
+    return all;
+  }
 
   // Runs removal mode as the launcher would: from a copy in the temporary
   // folder, with the installed path as its argument.
@@ -119,16 +200,20 @@ class Uninstaller : public ::testing::Test {
 
   void expect_everything_recorded_is_gone() {
     for (const std::string& path : recorded_) EXPECT_FALSE(lume_test::file_exists(path)) << path;
-    for (const std::string& path : shortcuts_) EXPECT_FALSE(lume_test::file_exists(path)) << path;
-    EXPECT_FALSE(lume_test::folder_exists(root_ + "Start Menu\\Hello"));  // emptied group
-    EXPECT_FALSE(key_exists(uninstall_key(key_)));
+    for (const std::string& path : shortcuts()) EXPECT_FALSE(lume_test::file_exists(path)) << path;
+    // The emptied groups go; the shell's own folders stay, empty as they are.
+    EXPECT_FALSE(lume_test::folder_exists(programs_ + "\\" + title_));
+    EXPECT_FALSE(lume_test::folder_exists(common_programs_ + "\\" + title_));
+    for (const std::string& path : {programs_, common_programs_, desktop_, common_desktop_})
+      EXPECT_TRUE(lume_test::folder_exists(path)) << path;
+    EXPECT_FALSE(key_exists(key_));
     EXPECT_FALSE(lume_test::file_exists(folder_ + "lumeuins.dat"));
   }
 
   void expect_nothing_changed() {
     for (const std::string& path : recorded_) EXPECT_TRUE(lume_test::file_exists(path)) << path;
-    for (const std::string& path : shortcuts_) EXPECT_TRUE(lume_test::file_exists(path)) << path;
-    EXPECT_TRUE(key_exists(uninstall_key(key_)));
+    for (const std::string& path : shortcuts()) EXPECT_TRUE(lume_test::file_exists(path)) << path;
+    EXPECT_TRUE(key_exists(key_));
     EXPECT_TRUE(lume_test::file_exists(installed()));
     EXPECT_EQ(lume_test::read_file(folder_ + "lumeuins.dat"), data_);
   }
@@ -136,18 +221,25 @@ class Uninstaller : public ::testing::Test {
   // Answers the confirmation from process_id with Yes and the completion
   // box with OK.
   void confirm_and_complete(DWORD process_id) {
-    std::optional<SeenWindow> question = robot_.answer_message_box({kCaption, "", process_id}, IDYES);
+    std::optional<SeenWindow> question =
+        robot_.answer_message_box({caption_, "", process_id}, IDYES);
     ASSERT_TRUE(question);
-    EXPECT_EQ(question->message(), kQuestion);
+    EXPECT_EQ(question->message(), question_text());
     EXPECT_EQ(question->button_ids(), (std::vector<int>{IDYES, IDNO}));
     std::optional<SeenWindow> done =
-        robot_.answer_message_box({kCaption, "", process_id}, IDOK, 30000);
+        robot_.answer_message_box({caption_, "", process_id}, IDOK, 30000);
     ASSERT_TRUE(done);
     EXPECT_EQ(done->message(), "Uninstall Complete.");
   }
 
-  std::string root_, folder_, temp_, key_, data_;
-  std::vector<std::string> recorded_, shortcuts_;
+  std::string question_text() const {
+    return title_ + " will be uninstalled. Do you wish to continue?";
+  }
+
+  std::string root_, folder_, temp_, title_, caption_, key_, data_;
+  std::string programs_, common_programs_, desktop_, common_desktop_;
+  std::vector<std::string> recorded_, group_shortcuts_, desktop_shortcuts_;
+  std::vector<std::unique_ptr<RedirectedShellFolder>> redirected_;
   GuiRobot robot_;
 };
 
@@ -162,7 +254,7 @@ TEST_F(Uninstaller, LauncherRestartsFromACopyInATemporaryFolderWithBlanks) {
   EXPECT_TRUE(shown.empty()) << "the launcher showed a window";
   EXPECT_TRUE(lume_test::file_exists(temp_ + "lumeuinsx.exe"));
 
-  std::optional<SeenWindow> question = robot_.wait_for({kCaption, "#32770"});
+  std::optional<SeenWindow> question = robot_.wait_for({caption_, "#32770"});
   ASSERT_TRUE(question);
   EXPECT_NE(question->process_id, launcher.id());
   DWORD copy = question->process_id;
@@ -191,9 +283,10 @@ TEST_F(Uninstaller, RemovalKeepsAFolderThatStillHoldsAUsersFile) {
 
 TEST_F(Uninstaller, AnsweringNoChangesNothing) {
   ChildProcess removal = run_removal();
-  std::optional<SeenWindow> question = robot_.answer_message_box({kCaption, "", removal.id()}, IDNO);
+  std::optional<SeenWindow> question =
+      robot_.answer_message_box({caption_, "", removal.id()}, IDNO);
   ASSERT_TRUE(question);
-  EXPECT_EQ(question->message(), kQuestion);
+  EXPECT_EQ(question->message(), question_text());
   EXPECT_EQ(removal.wait_exit(), 1u);
   expect_nothing_changed();
 }
@@ -237,18 +330,19 @@ TEST_F(Uninstaller, LeavesAloneWhatADataFileNamesOutsideTheInstallation) {
   std::vector<std::string> outside = {
       root_ + "precious.txt",
       root_ + "Programs\\other.txt",
-      root_ + "Desktop\\report.doc",
+      desktop_ + "\\" + title_ + " report.doc",
   };
   for (const std::string& path : outside) ASSERT_TRUE(lume_test::write_file(path, "keep"));
   std::string other_key = "Software\\Lume uninstaller test outside " +
                           std::to_string(GetCurrentProcessId());
   create_key(other_key);
-  create_key(uninstall_key(key_) + " 2");
+  create_key(key_ + " 2");
 
   std::string hostile = data_ + record('0', outside[0]) + record('0', folder_ + "..\\other.txt") +
                         record('0', folder_ + "doc/../../other.txt") + record('1', outside[2]) +
-                        record('2', outside[0]) + record('3', other_key) +
-                        record('3', uninstall_key("")) + record('9', outside[0]);
+                        record('2', outside[2]) + record('2', outside[0]) +
+                        record('3', other_key) + record('3', uninstall_key("")) +
+                        record('9', outside[0]);
   ASSERT_TRUE(lume_test::write_file(folder_ + "lumeuins.dat", hostile));
   ChildProcess removal = run_removal();
   confirm_and_complete(removal.id());
@@ -256,10 +350,45 @@ TEST_F(Uninstaller, LeavesAloneWhatADataFileNamesOutsideTheInstallation) {
 
   for (const std::string& path : outside) EXPECT_TRUE(lume_test::file_exists(path)) << path;
   EXPECT_TRUE(key_exists(other_key));
-  EXPECT_TRUE(key_exists(uninstall_key(key_) + " 2"));
+  EXPECT_TRUE(key_exists(key_ + " 2"));
   EXPECT_TRUE(key_exists("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"));
   expect_everything_recorded_is_gone();  // the genuine records still went
 
   RegDeleteKeyA(HKEY_LOCAL_MACHINE, other_key.c_str());
-  RegDeleteKeyA(HKEY_LOCAL_MACHINE, (uninstall_key(key_) + " 2").c_str());
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE, (key_ + " 2").c_str());
+}
+
+// Whoever may write the data file must not reach another product's
+// shortcuts or registration through it: a shortcut counts only in the shell
+// folder its kind names, a key only when it is this installation's own.
+TEST_F(Uninstaller, RemovesShortcutsAndTheKeyOnlyWhereTheInstallerMakesThem) {
+  const std::string other = "Lume Other Product " + std::to_string(GetCurrentProcessId());
+  std::vector<std::string> kept = {
+      "C:\\victim\\keep.lnk",
+      desktop_ + "\\" + other + ".lnk",
+      programs_ + "\\" + other + "\\" + other + ".lnk",
+      root_ + "Shell\\Start Menu\\Programs 2\\" + other + "\\" + other + ".lnk",
+  };
+  for (const std::string& path : kept) {
+    lume_test::make_folders(path.substr(0, path.rfind('\\')));
+    ASSERT_TRUE(lume_test::write_file(path, "link")) << path;
+  }
+  create_key(uninstall_key(other));
+
+  std::string hostile = data_ + record('1', kept[0]) + record('2', kept[0]) +
+                        record('1', kept[1]) + record('2', kept[2]) + record('1', kept[3]) +
+                        record('3', uninstall_key(other)) +
+                        record('3', uninstall_key(title_ + "\\..\\" + other));
+  ASSERT_TRUE(lume_test::write_file(folder_ + "lumeuins.dat", hostile));
+  ChildProcess removal = run_removal();
+  confirm_and_complete(removal.id());
+  EXPECT_EQ(removal.wait_exit(), 0u);
+
+  for (const std::string& path : kept) EXPECT_TRUE(lume_test::file_exists(path)) << path;
+  EXPECT_TRUE(key_exists(uninstall_key(other)));
+  expect_everything_recorded_is_gone();
+
+  DeleteFileA(kept[0].c_str());
+  RemoveDirectoryA("C:\\victim");
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE, uninstall_key(other).c_str());
 }

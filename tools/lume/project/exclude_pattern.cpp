@@ -1,27 +1,97 @@
 #include "tools/lume/project/exclude_pattern.h"
 
+#include <algorithm>
+#include <cstdint>
+
 namespace lume {
 
-bool glob_matches(std::string_view pattern, std::string_view path) {
-  if (pattern.empty()) return path.empty();
-  if (pattern.substr(0, 2) == "**") {
-    std::string_view rest = pattern.substr(2);
-    // "**/" also matches no folder at all: "a/**/b" takes "a/b".
-    if (rest.substr(0, 1) == "/" && glob_matches(rest.substr(1), path)) return true;
-    for (size_t skip = 0; skip <= path.size(); ++skip)
-      if (glob_matches(rest, path.substr(skip))) return true;
-    return false;
-  }
-  if (pattern[0] == '*') {
-    for (size_t skip = 0; skip <= path.size(); ++skip) {
-      if (glob_matches(pattern.substr(1), path.substr(skip))) return true;
-      if (skip < path.size() && path[skip] == '/') break;
+namespace {
+
+// A pattern as the steps of a matching automaton. Backtracking over the
+// ways each star could stretch takes time exponential in the number of
+// stars; following every position in the pattern at once, character by
+// character, takes the name's length times the pattern's, and no recursion.
+enum class Step : uint8_t {
+  literal,     // one character, itself
+  one_char,    // "?": one character other than '/'
+  name_chars,  // "*": any run of characters other than '/'
+  any_chars,   // "**": any run of characters, '/' included
+};
+
+struct PatternStep {
+  Step step;
+  char literal = 0;
+  // "**" followed by "/": the two together may also match nothing, so
+  // "a/**/b" takes "a/b".
+  bool may_skip_slash = false;
+};
+
+// Stars right behind "**" add nothing to it: "**" matches every run
+// already, and "**" behind it together with its "/" may match nothing at all.
+// Folding them keeps a pattern of many stars down to a single step.
+std::vector<PatternStep> steps_of(std::string_view pattern) {
+  std::vector<PatternStep> steps;
+  for (size_t i = 0; i < pattern.size(); ++i) {
+    bool behind_any_chars = !steps.empty() && steps.back().step == Step::any_chars;
+    if (pattern.compare(i, 2, "**") == 0) {
+      bool may_skip_slash = pattern.compare(i + 2, 1, "/") == 0;
+      ++i;
+      if (!behind_any_chars) steps.push_back({Step::any_chars, 0, may_skip_slash});
+      else if (may_skip_slash) ++i;
+    } else if (pattern[i] == '*') {
+      if (!behind_any_chars) steps.push_back({Step::name_chars});
+    } else if (pattern[i] == '?') {
+      steps.push_back({Step::one_char});
+    } else {
+      steps.push_back({Step::literal, pattern[i]});
     }
-    return false;
   }
-  if (path.empty()) return false;
-  if (pattern[0] == '?' ? path[0] == '/' : pattern[0] != path[0]) return false;
-  return glob_matches(pattern.substr(1), path.substr(1));
+  return steps;
+}
+
+// Where the automaton may stand: before step k, and whether it has just
+// come there (not by a star's step onto itself), which "**/" needs in order
+// to match nothing: as a whole it takes "" or a run that ends in "/".
+enum : uint8_t { kReached = 1, kJustEntered = 2 };
+
+// Adds the positions reachable without a character: past stars that match
+// nothing, and past "**/" as a whole. Each such move goes forward, so one
+// pass in order reaches them all.
+void close_over_empty_matches(const std::vector<PatternStep>& steps, std::vector<uint8_t>& at) {
+  for (size_t k = 0; k < steps.size(); ++k) {
+    if (!(at[k] & kReached)) continue;
+    Step s = steps[k].step;
+    if (s == Step::name_chars || s == Step::any_chars) at[k + 1] |= kReached | kJustEntered;
+    if (steps[k].may_skip_slash && (at[k] & kJustEntered)) at[k + 2] |= kReached | kJustEntered;
+  }
+}
+
+}  // namespace
+
+bool glob_matches(std::string_view pattern, std::string_view path) {
+  std::vector<PatternStep> steps = steps_of(pattern);
+  std::vector<uint8_t> at(steps.size() + 1, 0), next(steps.size() + 1, 0);
+  at[0] = kReached | kJustEntered;
+  close_over_empty_matches(steps, at);
+  for (char c : path) {
+    std::fill(next.begin(), next.end(), 0);
+    bool alive = false;
+    for (size_t k = 0; k < steps.size(); ++k) {
+      if (!(at[k] & kReached)) continue;
+      const PatternStep& s = steps[k];
+      bool takes = s.step == Step::literal ? c == s.literal
+                   : s.step == Step::any_chars ? true
+                                               : c != '/';
+      if (!takes) continue;
+      if (s.step == Step::name_chars || s.step == Step::any_chars) next[k] |= kReached;
+      else next[k + 1] |= kReached | kJustEntered;
+      alive = true;
+    }
+    if (!alive) return false;
+    close_over_empty_matches(steps, next);
+    at.swap(next);
+  }
+  return (at[steps.size()] & kReached) != 0;
 }
 
 ExcludePatterns::ExcludePatterns(const std::vector<std::string>& patterns) {
