@@ -131,11 +131,16 @@ constexpr int kTreeWaitMs = 5000;
 
 }  // namespace
 
-bool save_screenshot(const std::string& path, HWND window) {
-  RECT area = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  if (window != nullptr && !GetWindowRect(window, &area)) return false;
+COLORREF ScreenImage::at(int x, int y) const {
+  if (x < 0 || y < 0 || x >= width || y >= height) return CLR_INVALID;
+  size_t i = (size_t(y) * size_t(width) + size_t(x)) * 3;
+  return RGB(static_cast<unsigned char>(rgb[i]), static_cast<unsigned char>(rgb[i + 1]),
+             static_cast<unsigned char>(rgb[i + 2]));
+}
+
+std::optional<ScreenImage> capture_screen(const RECT& area) {
   int width = area.right - area.left, height = area.bottom - area.top;
-  if (width <= 0 || height <= 0) return false;
+  if (width <= 0 || height <= 0) return std::nullopt;
 
   BITMAPINFO info = {};
   info.bmiHeader.biSize = sizeof info.bmiHeader;
@@ -147,28 +152,40 @@ bool save_screenshot(const std::string& path, HWND window) {
   HDC screen = GetDC(nullptr);
   HDC memory = CreateCompatibleDC(screen);
   void* bits = nullptr;
-  HBITMAP image = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   bool copied = false;
-  if (image != nullptr) {
-    HGDIOBJ old = SelectObject(memory, image);
+  if (bitmap != nullptr) {
+    HGDIOBJ old = SelectObject(memory, bitmap);
     copied = BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY) != 0;
     GdiFlush();
     SelectObject(memory, old);
   }
-  std::string rgb;
+  std::optional<ScreenImage> image;
   if (copied) {
+    image = ScreenImage{width, height, {}};
     const unsigned char* pixel = static_cast<const unsigned char*>(bits);
-    rgb.reserve(size_t(width) * size_t(height) * 3);
+    image->rgb.reserve(size_t(width) * size_t(height) * 3);
     for (size_t i = 0; i < size_t(width) * size_t(height); ++i, pixel += 4) {
-      rgb.push_back(char(pixel[2]));
-      rgb.push_back(char(pixel[1]));
-      rgb.push_back(char(pixel[0]));
+      image->rgb.push_back(char(pixel[2]));
+      image->rgb.push_back(char(pixel[1]));
+      image->rgb.push_back(char(pixel[0]));
     }
   }
-  if (image != nullptr) DeleteObject(image);
+  if (bitmap != nullptr) DeleteObject(bitmap);
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
-  return copied && write_file(path, png_of(width, height, rgb));
+  return image;
+}
+
+bool save_png(const std::string& path, const ScreenImage& image) {
+  return write_file(path, png_of(image.width, image.height, image.rgb));
+}
+
+bool save_screenshot(const std::string& path, HWND window) {
+  RECT area = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  if (window != nullptr && !GetWindowRect(window, &area)) return false;
+  std::optional<ScreenImage> image = capture_screen(area);
+  return image && save_png(path, *image);
 }
 
 RemoteTree::RemoteTree(HWND tree) : tree_(tree) {

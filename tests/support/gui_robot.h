@@ -140,6 +140,22 @@ class RemoteTree {
   char* block_ = nullptr;  // an address in the tree's process
 };
 
+// Pixels of a part of the screen, top row first, three bytes (red, green,
+// blue) a pixel.
+struct ScreenImage {
+  int width = 0;
+  int height = 0;
+  std::string rgb;
+
+  // The pixel at x, y of the image, or CLR_INVALID outside it.
+  COLORREF at(int x, int y) const;
+};
+
+// The area of the screen (in screen coordinates) as it shows now; nothing
+// when it cannot be taken.
+std::optional<ScreenImage> capture_screen(const RECT& area);
+bool save_png(const std::string& path, const ScreenImage& image);
+
 // Writes an image of the screen, or of one window as it shows on the
 // screen, to path as a PNG file. False when it cannot be taken or written.
 bool save_screenshot(const std::string& path, HWND window = nullptr);

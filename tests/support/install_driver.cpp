@@ -50,6 +50,8 @@ struct Driver {
       } else if (text.rfind("Error: ", 0) == 0) {
         at(InstallStage::error, box);
       }
+    } else {
+      at(InstallStage::other_box, box);
     }
     robot.press(box, answer);
     robot.wait_gone(box.handle, 10000);
@@ -86,6 +88,10 @@ struct Driver {
   }
 
   void look() {
+    if (!run.background_shown && robot.find({"", kBackgroundClass, setup_id})) {
+      run.background_shown = true;
+      robot.note("saw the background window");
+    }
     for (const SeenWindow& window : robot.find_all({"", "#32770", 0})) {
       if (window.is_message_box()) {
         answer_box(window);

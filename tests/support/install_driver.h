@@ -25,6 +25,8 @@ enum : int {
   kStatusCancelId = 2021,
 };
 
+inline constexpr char kBackgroundClass[] = "Lume Setup Window Class";
+
 // The moments a caller may want a picture of (or act at).
 enum class InstallStage {
   start_question,
@@ -34,6 +36,7 @@ enum class InstallStage {
   cancel_question,
   completion,
   error,
+  other_box,  // a box of another process, such as the post-install program
 };
 
 struct InstallChoices {
@@ -53,6 +56,7 @@ struct InstallChoices {
 struct InstallRun {
   std::optional<DWORD> exit_code;  // nothing: still running at the time-out
   std::string proposed_folder;     // as the folder dialog's edit box first showed it
+  bool background_shown = false;  // the installer's window behind its dialogs
   bool folder_dialog_shown = false;
   bool desktop_question_asked = false;
   bool progress_shown = false;

@@ -51,8 +51,10 @@ inline std::string read_file(const std::string& path) {
   return bytes;
 }
 
-// Removes a folder and everything in it.
+// Removes a folder and everything in it. Nothing shorter than a drive and
+// one character: an empty path would name the drive's root.
 inline void remove_tree(const std::string& path) {
+  if (path.size() < 4) return;
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
   if (search != INVALID_HANDLE_VALUE) {

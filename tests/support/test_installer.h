@@ -3,11 +3,11 @@
 #pragma once
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
-#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -40,9 +40,13 @@ inline std::string concatenated(const std::vector<PayloadFile>& files) {
 }
 
 // The stream for bytes, as the building tool's compressor writes it.
-inline std::vector<uint8_t> compressed(const std::string& bytes) {
+inline std::vector<uint8_t> compressed(const std::string& bytes,
+                                       int level = lume::codec::kDefaultLevel) {
+  lume::codec::EncodeOptions options;
+  options.level = level;
   return lume::codec::encode(
-      std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
+      std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()),
+      options);
 }
 
 // Header, directory and stream.
@@ -59,41 +63,82 @@ inline std::vector<unsigned char> payload_of(const std::vector<PayloadFile>& fil
   return out;
 }
 
-// Writes value and its terminator over the beginning of the slot that holds
-// key (followed by its own terminator). False when the key is not found or
-// the value does not fit the slot.
-inline bool patch_slot(std::vector<unsigned char>& image, const std::string& key,
-                       const std::string& value, size_t width) {
-  if (value.size() >= width) return false;
-  std::string needle = key;
-  needle.push_back('\0');
-  auto at = std::search(image.begin(), image.end(), needle.begin(), needle.end());
-  if (at == image.end()) return false;
-  std::copy(value.begin(), value.end(), at);
-  at[std::ptrdiff_t(value.size())] = 0;
+// One row of a shortcut table; an empty link name leaves the row out of use.
+struct ShortcutSetting {
+  std::string link_name;
+  std::string file_field;
+};
+
+// What a product's installer is configured with.
+struct InstallerSettings {
+  std::string title;
+  std::string folder_name;
+  std::string group;
+  std::string run_after;
+  std::vector<ShortcutSetting> start_menu;  // rows 00 on; the rest empty
+  std::vector<ShortcutSetting> desktop;
+};
+
+namespace detail {
+
+// Writes text and its terminator at offset of the block. False when it
+// does not fit the slot.
+inline bool put_slot(std::vector<unsigned char>& image, size_t block, size_t offset,
+                     size_t width, const std::string& text) {
+  if (text.size() >= width) return false;
+  std::copy(text.begin(), text.end(), image.begin() + std::ptrdiff_t(block + offset));
+  image[block + offset + text.size()] = 0;
   return true;
 }
 
-// Configures a stub image as the building tool would: the payload offset
-// (the image's own size), the texts, and every shortcut row emptied. False
-// when a slot is missing from the image.
-inline bool configure_stub(std::vector<unsigned char>& image, const std::string& title,
-                           const std::string& folder_name, const std::string& run_after) {
-  const std::pair<std::string_view, std::string> texts[] = {
-      {"PayloadOffset", std::to_string(image.size())},
-      {"AppTitle", title},
-      {"FolderName", folder_name},
-      {"RunAfterInstall", run_after}};
-  for (unsigned k = 0; k < kSlotKeyCount; ++k) {
-    const SlotKey& slot = kSlotKeys[k];
-    std::string_view name = slot.slot;
-    if (name.ends_with("FileField")) continue;  // a row is out of use by its empty LinkName
-    std::string value;  // the group and every link name empty
-    for (const auto& [text_slot, text] : texts)
-      if (name == text_slot) value = text;
-    if (!patch_slot(image, slot.key, value, slot.width)) return false;
+inline bool put_table(std::vector<unsigned char>& image, size_t block, size_t table,
+                      const std::vector<ShortcutSetting>& rows) {
+  if (rows.size() > kShortcutRows) return false;
+  for (size_t row = 0; row < kShortcutRows; ++row) {
+    size_t at = table + row * sizeof(ShortcutRow);
+    ShortcutSetting setting = row < rows.size() ? rows[row] : ShortcutSetting{};
+    if (!put_slot(image, block, at + offsetof(ShortcutRow, LinkName), kShortcutFieldWidth,
+                  setting.link_name) ||
+        !put_slot(image, block, at + offsetof(ShortcutRow, FileField), kShortcutFieldWidth,
+                  setting.file_field))
+      return false;
   }
   return true;
+}
+
+}  // namespace detail
+
+// Configures a stub image as the building tool would: the payload offset
+// (the image's own size), the texts and both shortcut tables, every row
+// that settings leave out emptied. The block is found by the key of its
+// first slot, so rows beyond the keyed ones can be set too. False when the
+// block is missing or a text does not fit its slot.
+inline bool configure_stub(std::vector<unsigned char>& image, const InstallerSettings& settings) {
+  std::string needle = LUME_KEY_PAYLOAD_OFFSET;
+  needle.push_back('\0');
+  auto found = std::search(image.begin(), image.end(), needle.begin(), needle.end());
+  if (found == image.end() || size_t(image.end() - found) < sizeof(ConfigBlock)) return false;
+  size_t block = size_t(found - image.begin());
+  return detail::put_slot(image, block, offsetof(ConfigBlock, PayloadOffset), kPayloadOffsetWidth,
+                          std::to_string(image.size())) &&
+         detail::put_slot(image, block, offsetof(ConfigBlock, AppTitle), kTextSlotWidth,
+                          settings.title) &&
+         detail::put_slot(image, block, offsetof(ConfigBlock, FolderName), kTextSlotWidth,
+                          settings.folder_name) &&
+         detail::put_slot(image, block, offsetof(ConfigBlock, GroupName), kTextSlotWidth,
+                          settings.group) &&
+         detail::put_slot(image, block, offsetof(ConfigBlock, RunAfterInstall), kTextSlotWidth,
+                          settings.run_after) &&
+         detail::put_table(image, block, offsetof(ConfigBlock, StartMenuShortcuts),
+                           settings.start_menu) &&
+         detail::put_table(image, block, offsetof(ConfigBlock, DesktopShortcuts),
+                           settings.desktop);
+}
+
+// The same with texts only: an empty group and no shortcuts.
+inline bool configure_stub(std::vector<unsigned char>& image, const std::string& title,
+                           const std::string& folder_name, const std::string& run_after) {
+  return configure_stub(image, InstallerSettings{title, folder_name, "", run_after, {}, {}});
 }
 
 }  // namespace lume_test

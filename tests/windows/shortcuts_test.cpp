@@ -13,51 +13,15 @@
 #include <vector>
 
 #include "installer/shared_state.h"
+#include "tests/support/shell_links.h"
 #include "tests/support/test_files.h"
 #include "uninstaller/uninstall_data.h"
 
 namespace {
 
-struct Link {
-  std::string target, arguments, icon;
-  int icon_index = -1;
-};
-
-// What a saved shortcut says, or nothing when it cannot be loaded.
-std::optional<Link> read_link(const std::string& path) {
-  std::optional<Link> result;
-  CoInitialize(nullptr);
-  IShellLinkA* link = nullptr;
-  IPersistFile* file = nullptr;
-  WCHAR wide[MAX_PATH];
-  MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
-  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                 reinterpret_cast<void**>(&link))) &&
-      SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
-      SUCCEEDED(file->Load(wide, STGM_READ))) {
-    char text[1024] = {};
-    Link got;
-    link->GetPath(text, sizeof text, nullptr, SLGP_RAWPATH);
-    got.target = text;
-    text[0] = 0;
-    link->GetArguments(text, sizeof text);
-    got.arguments = text;
-    text[0] = 0;
-    link->GetIconLocation(text, sizeof text, &got.icon_index);
-    got.icon = text;
-    result = got;
-  }
-  if (file != nullptr) file->Release();
-  if (link != nullptr) link->Release();
-  CoUninitialize();
-  return result;
-}
-
-std::string special_folder(int csidl) {
-  char path[MAX_PATH] = {};
-  SHGetFolderPathA(nullptr, csidl, nullptr, 0, path);
-  return path;
-}
+using lume_test::Link;
+using lume_test::read_link;
+using lume_test::special_folder;
 
 void set_row(ShortcutRow& row, const char* link, const char* field) {
   std::snprintf(row.LinkName, sizeof row.LinkName, "%s", link);
