@@ -201,6 +201,7 @@ void Demo::on_stage(InstallStage stage, const SeenWindow& window) {
 }
 
 void Demo::install() {
+  if (!lume_test::file_exists(installer)) return fail("no installer at " + installer);
   std::atomic<bool> stop{false};
   std::string progress_problem;
   std::thread holder([&] { progress_problem = take_progress_shot(stop, shots); });
