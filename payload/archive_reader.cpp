@@ -17,14 +17,33 @@ const char kUnconfiguredMessage[] = "Unconfigured installation file.";
 FILE* installer_file;
 unsigned char directory_buffer[kDirectoryBufferSize];
 
+// The decoder asks for one byte at a time. A runtime call per byte, each
+// taking and leaving the file's lock, would cost more than the decoding
+// itself, so the reader keeps a buffer of its own and goes to the file only
+// when that runs dry.
+enum : uint32_t { kReadBufferSize = 65536 };
+static unsigned char read_buffer[kReadBufferSize];
+static uint32_t read_next, read_end;  // the unread part of read_buffer
+
+static void forget_buffered_bytes() { read_next = read_end = 0; }
+
 int32_t read_payload(unsigned char* buffer, int32_t count) {
   // The pause first, the cancel after it: a cancel is confirmed before the
   // pause ends, so reading never resumes after one.
   while (payload_paused()) Sleep(kPollMs);
   if (payload_cancelled()) return 0;
-  size_t got = fread(buffer, 1, size_t(count), installer_file);
-  if (ferror(installer_file)) return 0;
-  return int32_t(got);
+  int32_t got = 0;
+  while (got < count) {
+    if (read_next == read_end) {
+      size_t filled = fread(read_buffer, 1, sizeof read_buffer, installer_file);
+      if (ferror(installer_file)) return 0;
+      if (filled == 0) break;
+      read_next = 0;
+      read_end = uint32_t(filled);
+    }
+    buffer[got++] = read_buffer[read_next++];
+  }
+  return got;
 }
 
 uint32_t read_u32() {
@@ -41,6 +60,7 @@ bool installer_file_name(char* out, const char* program_name) {
 void close_installer_file() {
   if (installer_file != nullptr) fclose(installer_file);
   installer_file = nullptr;
+  forget_buffered_bytes();
 }
 
 static const char* fail_with(const char* message) {
@@ -61,13 +81,16 @@ const char* open_payload(const char* program_name, const char* folder) {
   long offset = payload_offset();
   if (offset <= 0) return fail_with(kUnconfiguredMessage);
   if (fseek(installer_file, offset, SEEK_SET) != 0) return fail_with(kIncompleteMessage);
+  forget_buffered_bytes();
 
   // A header cut short reads as an incomplete file, not as an empty archive.
+  unsigned char head[kPayloadHeaderSize];
+  if (read_payload(head, kPayloadHeaderSize) != kPayloadHeaderSize)
+    return fail_with(kIncompleteMessage);
   PayloadHeader header;
-  header.file_count = read_u32();
-  header.total_size = read_u32();
-  header.directory_size = read_u32();
-  if (feof(installer_file) || ferror(installer_file)) return fail_with(kIncompleteMessage);
+  header.file_count = load_u32le(head);
+  header.total_size = load_u32le(head + 4);
+  header.directory_size = load_u32le(head + 8);
   if (header.directory_size > kDirectoryBufferSize) return fail_with(kCorruptedMessage);
 
   int32_t wanted = int32_t(header.directory_size);

@@ -25,7 +25,7 @@ struct ExtractionState {
   uint32_t remaining_bytes;
   const char* folder;                // the installation folder, ending in '\\'
   FILE* current_file;                // the file being written, or null
-  char current_path[kPathCapacity];  // its full path, kept until it is closed
+  char current_path[kPathCapacity];  // its full path
 };
 extern ExtractionState extraction;
 
