@@ -34,7 +34,7 @@ Bytes expand(const std::vector<Token>& tokens) {
     }
     uint64_t back = (uint64_t(token_distance(token)) - 1) % kWindowSize + 1;
     for (int i = 0; i < token_length(token); ++i)
-      out.push_back(out.size() >= back ? out[out.size() - back] : kWindowFill);
+      out.push_back(out.size() >= back ? out[out.size() - back] : uint8_t(kWindowFill));
   }
   return out;
 }

@@ -98,7 +98,7 @@ struct RunPlan {
     int cheapest_tail = 0;  // argmin of cost[0 .. z - kLongRunMin], for symbol 2
     for (int z = 1; z <= kRunLimit; ++z) {
       int best = price[0] + cost[size_t(z - 1)], take = 1;
-      for (int k = kShortRunMin; k <= std::min(z, kShortRunMax); ++k)
+      for (int k = kShortRunMin; k <= std::min(z, int(kShortRunMax)); ++k)
         if (price[1] + cost[size_t(z - k)] < best) best = price[1] + cost[size_t(z - k)], take = k;
       if (z >= kLongRunMin) {
         int tail = z - kLongRunMin;

@@ -14,7 +14,7 @@ uint32_t code_price(uint8_t length, uint32_t absent) {
 
 uint32_t absent_price(const uint8_t* lengths, size_t count) {
   int longest = *std::max_element(lengths, lengths + count);
-  return uint32_t(std::clamp(longest + 1, 6, kMaxCodeLength)) * kPriceScale;
+  return uint32_t(std::clamp(longest + 1, 6, int(kMaxCodeLength))) * kPriceScale;
 }
 
 }  // namespace
