@@ -42,7 +42,7 @@ bool folder_of(char* out, unsigned capacity, const char* path) {
 bool temporary_copy_path(char* out, const char* temp_value) {
   if (temp_value[0] == 0) return false;
   const char* separator = ends_with_backslash(temp_value) ? "" : "\\";
-  return join_text(out, kUninstallPathSize, temp_value, separator, LUME_UNINSTALLER_COPY_NAME);
+  return join_text(out, kPathCapacity, temp_value, separator, LUME_UNINSTALLER_COPY_NAME);
 }
 
 bool copy_command_line(char* out, unsigned capacity, const char* copy_path,

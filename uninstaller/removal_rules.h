@@ -8,10 +8,11 @@
 // Pure code: no platform call.
 #pragma once
 
+#include "common/bounded_text.h"
+
 enum {
-  kUninstallPathSize = 260,  // the platform's path limit, terminator included
   // "\"copy\" \"installed\"": two paths, four quotes, a blank, the terminator.
-  kCopyCommandSize = 2 * kUninstallPathSize + 4,
+  kCopyCommandSize = 2 * kPathCapacity + 4,
 };
 
 // The folder part of path: everything up to and including its last '\\' or

@@ -100,16 +100,16 @@ static int cannot_open_data_file() {
 // The buffers live on the stack rather than in static storage: without a
 // .bss section the executable's headers fit one 512-byte file block.
 static int remove_installation(const char* installed_argument) {
-  char installed_path[kUninstallPathSize], installation_folder[kUninstallPathSize];
-  char data_path[kUninstallPathSize];
+  char installed_path[kPathCapacity], installation_folder[kPathCapacity];
+  char data_path[kPathCapacity];
   char title[kDataLineLimit + 1], record[kDataLineLimit + 1];
   char caption[kCaptionSize], question[kQuestionSize];
-  char programs[kUninstallPathSize], common_programs[kUninstallPathSize];
-  char desktop[kUninstallPathSize], common_desktop[kUninstallPathSize];
-  DWORD length = GetFullPathNameA(installed_argument, kUninstallPathSize, installed_path, nullptr);
-  if (length == 0 || length >= kUninstallPathSize) return cannot_open_data_file();
-  folder_of(installation_folder, kUninstallPathSize, installed_path);
-  if (!join_text(data_path, kUninstallPathSize, installation_folder, LUME_UNINSTALL_DATA_NAME))
+  char programs[kPathCapacity], common_programs[kPathCapacity];
+  char desktop[kPathCapacity], common_desktop[kPathCapacity];
+  DWORD length = GetFullPathNameA(installed_argument, kPathCapacity, installed_path, nullptr);
+  if (length == 0 || length >= kPathCapacity) return cannot_open_data_file();
+  folder_of(installation_folder, kPathCapacity, installed_path);
+  if (!join_text(data_path, kPathCapacity, installation_folder, LUME_UNINSTALL_DATA_NAME))
     return cannot_open_data_file();
   FILE* data = fopen(data_path, "rb");
   if (data == nullptr) return cannot_open_data_file();
@@ -141,7 +141,7 @@ static int remove_installation(const char* installed_argument) {
 // folder, no copy, no process) leads to removal in place instead: slower,
 // since the running file cannot delete itself, but nothing is left undone.
 static int launch_copy(const char* own_path) {
-  char copy_path[kUninstallPathSize], copy_command[kCopyCommandSize];
+  char copy_path[kPathCapacity], copy_command[kCopyCommandSize];
   const char* temp = getenv("TEMP");
   if (temp == nullptr) temp = getenv("TMP");
   if (temp == nullptr || !temporary_copy_path(copy_path, temp) ||
@@ -157,8 +157,8 @@ static int launch_copy(const char* own_path) {
 // The program's own file comes from the loader rather than from argument 0,
 // which a command prompt passes relative and without ".exe".
 int program_main(int argc, char** argv) {
-  char own_path[kUninstallPathSize];
-  DWORD length = GetModuleFileNameA(nullptr, own_path, kUninstallPathSize);
-  if (length == 0 || length >= kUninstallPathSize) copy_text(own_path, sizeof own_path, argv[0]);
+  char own_path[kPathCapacity];
+  DWORD length = GetModuleFileNameA(nullptr, own_path, kPathCapacity);
+  if (length == 0 || length >= kPathCapacity) copy_text(own_path, sizeof own_path, argv[0]);
   return argc > 1 ? remove_installation(argv[1]) : launch_copy(own_path);
 }

@@ -13,14 +13,14 @@ namespace {
 const char kFolder[] = "C:\\Program Files\\Hello App\\";
 
 std::string folder(const char* path) {
-  char out[kUninstallPathSize];
+  char out[kPathCapacity];
   folder_of(out, sizeof out, path);
   return out;
 }
 
 // Every path the pruning climb passes through, in order.
 std::vector<std::string> climb(const std::string& start) {
-  char path[kUninstallPathSize];
+  char path[kPathCapacity];
   std::snprintf(path, sizeof path, "%s", start.c_str());
   std::vector<std::string> steps;
   while (climb_to_parent(path)) steps.push_back(path);
@@ -38,7 +38,7 @@ TEST(RemovalPaths, TakesTheFolderOfTheInstalledPath) {
 }
 
 TEST(RemovalPaths, PlacesTheCopyInTheTemporaryFolderWithOneSeparator) {
-  char out[kUninstallPathSize];
+  char out[kPathCapacity];
   ASSERT_TRUE(temporary_copy_path(out, "C:\\Temp"));
   EXPECT_STREQ(out, "C:\\Temp\\lumeuinsx.exe");
   ASSERT_TRUE(temporary_copy_path(out, "C:\\Temp\\"));
@@ -48,7 +48,7 @@ TEST(RemovalPaths, PlacesTheCopyInTheTemporaryFolderWithOneSeparator) {
 }
 
 TEST(RemovalPaths, RefusesAnEmptyOrOverlongTemporaryFolder) {
-  char out[kUninstallPathSize];
+  char out[kPathCapacity];
   EXPECT_FALSE(temporary_copy_path(out, ""));
   // 245 + "\\" + 13 = 259 characters still fit; one more does not.
   EXPECT_TRUE(temporary_copy_path(out, ("C:\\" + std::string(242, 't')).c_str()));
@@ -62,7 +62,7 @@ TEST(RemovalPaths, QuotesBothPathsOfTheCopysCommandLine) {
                                 "C:\\Program Files\\Hello\\lumeuins.exe"));
   EXPECT_STREQ(out, "\"C:\\My Temp\\lumeuinsx.exe\" \"C:\\Program Files\\Hello\\lumeuins.exe\"");
 
-  std::string longest(kUninstallPathSize - 1, 'p');
+  std::string longest(kPathCapacity - 1, 'p');
   EXPECT_TRUE(copy_command_line(out, sizeof out, longest.c_str(), longest.c_str()));
   EXPECT_EQ(std::string(out).size(), 2 * longest.size() + 5);
 }
