@@ -61,6 +61,16 @@ wine_start() {
     "$WINESERVER" -w
     touch "$WINEPREFIX/.lume-ready"
   fi
+  # Wine links the profile's Desktop, Documents and the like to the Linux
+  # home folder; the installers under test make desktop shortcuts, which
+  # belong inside the prefix, so each of those links becomes a folder.
+  local link
+  for link in "$WINEPREFIX"/drive_c/users/*/*; do
+    if [ -L "$link" ]; then
+      rm "$link"
+      mkdir "$link"
+    fi
+  done
   # Without -f the server detaches once it listens, so its status says
   # whether it came up.
   if ! "$WINESERVER" -p >"$LUME_BUILD/wineserver.log" 2>&1; then
