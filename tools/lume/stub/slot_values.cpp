@@ -16,8 +16,6 @@ namespace lume {
 
 namespace {
 
-constexpr std::string_view kExeArgumentsMark = ".exe ";
-
 bool same_ignoring_ascii_case(char a, char b) {
   auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; };
   return lower(a) == lower(b);
@@ -144,7 +142,7 @@ class SlotMaker {
                        "characters its path would pass {}",
                        what, target.size(), kAssumedFolderLength, unsigned(kPathCapacity - 1)),
            line);
-    if (find_ignoring_case(target, kExeArgumentsMark) != std::string::npos)
+    if (arguments_mark(target.c_str()) != nullptr)
       fail(what + ": the target holds \".exe \", where the installer would cut it short", line);
     row.file_field = target;
     if (shortcut.has_arguments) {
@@ -181,10 +179,12 @@ SlotValues make_slot_values(const Project& project, const std::vector<std::strin
 }
 
 SplitField split_file_field(std::string_view file_field) {
-  size_t mark = find_ignoring_case(file_field, kExeArgumentsMark);
-  if (mark == std::string_view::npos) return {std::string(file_field), std::nullopt};
-  size_t blank = mark + kExeArgumentsMark.size() - 1;
-  return {std::string(file_field.substr(0, blank)), std::string(file_field.substr(blank + 1))};
+  // The installer's own rule, so that what the tool shows is what it does.
+  const std::string field(file_field);
+  const char* blank = arguments_mark(field.c_str());
+  if (blank == nullptr) return {field, std::nullopt};
+  size_t at = size_t(blank - field.c_str());
+  return {field.substr(0, at), field.substr(at + 1)};
 }
 
 }  // namespace lume
