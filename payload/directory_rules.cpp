@@ -7,6 +7,25 @@ static bool is_reserved(unsigned char c) {
   return c == '<' || c == '>' || c == '"' || c == '|' || c == '?' || c == '*';
 }
 
+bool is_device_name(const char* part, unsigned length) {
+  // Windows reads a device name in what comes before the first dot, blanks
+  // behind it dropped: "nul", "NUL.txt", "con .log" and "aux..." alike.
+  unsigned base = 0;
+  while (base < length && part[base] != '.') ++base;
+  while (base > 0 && part[base - 1] == ' ') --base;
+  char c[4];
+  for (unsigned i = 0; i < 4; ++i) c[i] = i < base ? lower_ascii(part[i]) : 0;
+  if (base == 3) {
+    static const char kNames[] = "conprnauxnul";
+    for (unsigned k = 0; k < 12; k += 3)
+      if (c[0] == kNames[k] && c[1] == kNames[k + 1] && c[2] == kNames[k + 2]) return true;
+    return false;
+  }
+  return base == 4 && ((c[0] == 'c' && c[1] == 'o' && c[2] == 'm') ||
+                       (c[0] == 'l' && c[1] == 'p' && c[2] == 't')) &&
+         c[3] >= '1' && c[3] <= '9';
+}
+
 // One component: the bytes between two backslashes (or the ends).
 static NameProblem check_component(const char* part, unsigned length) {
   if (length == 0) return name_empty_component;
@@ -14,6 +33,7 @@ static NameProblem check_component(const char* part, unsigned length) {
     return name_dot_component;
   char last = part[length - 1];
   if (last == '.' || last == ' ') return name_trailing_dot_or_blank;
+  if (is_device_name(part, length)) return name_device_name;
   return name_ok;
 }
 
@@ -86,6 +106,7 @@ const char* name_problem_text(NameProblem problem) {
     case name_trailing_dot_or_blank: return "a component ending in '.' or a blank";
     case name_control_character: return "a control character";
     case name_reserved_character: return "one of < > \" | ? *";
+    case name_device_name: return "a Windows device name (CON, PRN, AUX, NUL, COM1-9, LPT1-9)";
   }
   return "unknown problem";
 }
