@@ -7,23 +7,27 @@ static bool is_reserved(unsigned char c) {
   return c == '<' || c == '>' || c == '"' || c == '|' || c == '?' || c == '*';
 }
 
+// Three letters as one number, compared with immediates: a table of names
+// would bring this file's read-only data, the problem texts among them,
+// into the stub and the uninstaller.
+static constexpr unsigned letters(char a, char b, char c) {
+  return (unsigned)(unsigned char)a | (unsigned)(unsigned char)b << 8 |
+         (unsigned)(unsigned char)c << 16;
+}
+
 bool is_device_name(const char* part, unsigned length) {
   // Windows reads a device name in what comes before the first dot, blanks
   // behind it dropped: "nul", "NUL.txt", "con .log" and "aux..." alike.
   unsigned base = 0;
   while (base < length && part[base] != '.') ++base;
   while (base > 0 && part[base - 1] == ' ') --base;
-  char c[4];
-  for (unsigned i = 0; i < 4; ++i) c[i] = i < base ? lower_ascii(part[i]) : 0;
-  if (base == 3) {
-    static const char kNames[] = "conprnauxnul";
-    for (unsigned k = 0; k < 12; k += 3)
-      if (c[0] == kNames[k] && c[1] == kNames[k + 1] && c[2] == kNames[k + 2]) return true;
-    return false;
-  }
-  return base == 4 && ((c[0] == 'c' && c[1] == 'o' && c[2] == 'm') ||
-                       (c[0] == 'l' && c[1] == 'p' && c[2] == 't')) &&
-         c[3] >= '1' && c[3] <= '9';
+  if (base != 3 && (base != 4 || part[3] < '1' || part[3] > '9')) return false;
+  // Setting bit 5 turns exactly 'A'..'Z' and 'a'..'z' into the lower-case
+  // letter; no other byte becomes a letter that way.
+  unsigned name = letters(part[0], part[1], part[2]) | letters(' ', ' ', ' ');
+  if (base == 4) return name == letters('c', 'o', 'm') || name == letters('l', 'p', 't');
+  return name == letters('c', 'o', 'n') || name == letters('p', 'r', 'n') ||
+         name == letters('a', 'u', 'x') || name == letters('n', 'u', 'l');
 }
 
 // One component: the bytes between two backslashes (or the ends).
