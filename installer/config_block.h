@@ -114,5 +114,15 @@ long payload_offset_value(const char* text);
 // blank, and may be empty.
 const char* arguments_mark(const char* file_field);
 
+// A slot's text must hold no control character (0x00 to 0x1F, 0x7F): the
+// title is the first line of the uninstaller's data file, where a line feed
+// would start a record of its own, and a terminator would cut the text
+// short. Returns the index of the first one among length bytes, or -1.
+int first_control_character(const char* text, unsigned length);
+
+// "line feed", "tab", ...: the name of a control character, for messages;
+// "control character" for those without a common one.
+const char* control_character_name(unsigned char c);
+
 // The block itself, alone in its section of the stub (config_block.cpp).
 extern ConfigBlock config;

@@ -29,10 +29,16 @@ enum NameProblem {
   name_trailing_dot_or_blank,  // the platform strips these, so the name would alias another
   name_control_character,      // bytes below 0x20, the terminator among them
   name_reserved_character,     // one of < > " | ? *, which no file name may hold
+  name_device_name,            // CON, NUL, COM1...: Windows opens the device, not a file
 };
 
 // Checks one relative name of length bytes (not terminated).
 NameProblem check_entry_name(const char* name, unsigned length);
+
+// True when one component (length bytes, no backslash) names a Windows
+// device: CON, PRN, AUX, NUL, COM1 to COM9 or LPT1 to LPT9 in any letter
+// case, alone or before an extension, trailing blanks and dots ignored.
+bool is_device_name(const char* part, unsigned length);
 
 // Checks a directory of directory_size bytes holding file_count entries
 // whose sizes add up to total_size, for extraction under a folder text of

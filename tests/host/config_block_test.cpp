@@ -100,3 +100,21 @@ TEST(ArgumentsMark, SplitsAtTheFirstExeAndBlankInAnyCase) {
     EXPECT_STREQ(mark + 1, c.arguments);
   }
 }
+
+TEST(SlotTexts, EveryControlCharacterIsFoundAndNamed) {
+  EXPECT_EQ(first_control_character("Probe 1.0", 9), -1);
+  EXPECT_EQ(first_control_character("", 0), -1);
+  EXPECT_EQ(first_control_character("Probe\n0Evil", 11), 5);
+  EXPECT_EQ(first_control_character("Probe\0Cut", 9), 5);  // the length, not the terminator
+  for (int c = 0; c < 0x20; ++c) {
+    char text[] = {'a', char(c), 'b'};
+    EXPECT_EQ(first_control_character(text, 3), 1) << c;
+  }
+  EXPECT_EQ(first_control_character("a\x7f", 2), 1);
+  // Code-page letters above 0x7F are texts like any other.
+  EXPECT_EQ(first_control_character("Caf\xe9 \x80\xff", 7), -1);
+  EXPECT_STREQ(control_character_name('\n'), "line feed");
+  EXPECT_STREQ(control_character_name(0), "NUL");
+  EXPECT_STREQ(control_character_name(0x7F), "delete");
+  EXPECT_STREQ(control_character_name(0x01), "control character");
+}

@@ -102,3 +102,26 @@ TEST(EntryNames, RefusesEveryWayOutOfTheFolder) {
         << reserved;
   }
 }
+
+TEST(EntryNames, WindowsDeviceNamesAreRefusedAtAnyLevelWithOrWithoutAnExtension) {
+  for (const char* device :
+       {"CON", "con", "Prn", "aux", "NUL", "COM1", "com9", "LPT1", "lpt9", "NUL.txt", "con.tar.gz",
+        "CON .txt", "bin\\nul", "a\\b\\Aux.log", "LPT3\\readme.txt"})
+    EXPECT_EQ(name_check(device), name_device_name) << device;
+  // Stripped by Windows as it is by the rule; the component rule answers first.
+  EXPECT_TRUE(is_device_name("nul. .", 6));
+  EXPECT_TRUE(is_device_name("CON  ", 5));
+  EXPECT_EQ(name_check("aux."), name_trailing_dot_or_blank);
+}
+
+TEST(EntryNames, NamesThatMerelyBeginOrEndLikeADeviceAreFine) {
+  for (const char* fine : {"CONSOLE", "console.txt", "nul_", "xnul", "COM0", "COM10", "LPT",
+                           "com", "LPT1x.txt", "auxiliary\\a", "my.con", "a.nul", "PRN_\\x",
+                           "COM\\1"})
+    EXPECT_EQ(name_check(fine), name_ok) << fine;
+  EXPECT_STRNE(name_problem_text(name_device_name), "unknown problem");
+}
+
+TEST(Directories, ADeviceNameMakesTheDirectoryBad) {
+  EXPECT_EQ(check({{"bin\\NUL.dll", 3}, {"a.txt", 1}}), directory_bad_name);
+}

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "tools/lume/base/error.h"
 #include "tools/lume/stub/slot_values.h"
 
@@ -128,4 +130,59 @@ TEST(SlotValues, WarnsOfTargetsThePayloadDoesNotHold) {
   EXPECT_NE(warnings[0].find("'setup.exe'"), std::string::npos) << warnings[0];
   EXPECT_NE(warnings[1].find("the target 'missing.exe' is not in the payload"), std::string::npos)
       << warnings[1];
+}
+
+TEST(SlotValues, EveryTextRefusesAControlCharacterNamingTheFileTheFieldAndTheCharacter) {
+  struct Case {
+    const char* field;
+    std::function<void(Project&, const std::string&)> put;
+  };
+  const std::vector<Case> cases = {
+      {"title", [](Project& p, const std::string& t) { p.title = t; }},
+      {"folder", [](Project& p, const std::string& t) { p.folder_name = t; }},
+      {"group", [](Project& p, const std::string& t) { p.group_name = t; }},
+      {"run_after_install", [](Project& p, const std::string& t) { p.run_after_install = t; }},
+      {"start_menu shortcut 'A\\x0AB.lnk' name",
+       [](Project& p, const std::string& t) { p.start_menu = {shortcut(t + ".lnk", "hello.exe")}; }},
+      {"desktop shortcut 'A.lnk' target",
+       [](Project& p, const std::string& t) { p.desktop = {shortcut("A.lnk", t)}; }},
+      {"desktop shortcut 'A.lnk' arguments",
+       [](Project& p, const std::string& t) { p.desktop = {shortcut("A.lnk", "hello.exe", t)}; }},
+  };
+  for (const Case& c : cases) {
+    Project p = project();
+    c.put(p, "A\nB");
+    std::string problem = refusal(p);
+    EXPECT_NE(problem.find("lume.toml"), std::string::npos) << problem;
+    EXPECT_NE(problem.find(c.field), std::string::npos) << c.field << ": " << problem;
+    EXPECT_NE(problem.find("line feed (0x0A)"), std::string::npos) << problem;
+  }
+  for (const char* bad : {"A\tB", "A\x1b]0;x", "A\x7f", "\r"}) {
+    Project p = project();
+    p.title = bad;
+    EXPECT_NE(refusal(p).find("control character"), std::string::npos) << refusal(p);
+  }
+}
+
+TEST(SlotValues, ANulCannotCutATextShort) {
+  Project p = project();
+  p.title = std::string("Probe\0Hidden", 12);
+  EXPECT_NE(refusal(p).find("title holds a control character, NUL (0x00), at byte 6"),
+            std::string::npos)
+      << refusal(p);
+  p = project();
+  p.desktop = {shortcut("A.lnk", std::string("hello.exe\0x", 11))};
+  EXPECT_NE(refusal(p).find("NUL (0x00)"), std::string::npos) << refusal(p);
+}
+
+TEST(SlotValues, DeviceNamesAreRefusedAsFolderGroupAndShortcutNames) {
+  Project p = project();
+  p.folder_name = "Tools\\CON";
+  EXPECT_NE(refusal(p).find("device name"), std::string::npos) << refusal(p);
+  p = project();
+  p.group_name = "nul";
+  EXPECT_NE(refusal(p).find("device name"), std::string::npos) << refusal(p);
+  p = project();
+  p.start_menu = {shortcut("Aux.lnk", "hello.exe")};
+  EXPECT_NE(refusal(p).find("device name"), std::string::npos) << refusal(p);
 }

@@ -73,6 +73,22 @@ SlotTexts read_slots(std::span<const uint8_t> bytes, size_t block) {
   return t;
 }
 
+// Which name made check_directory answer directory_bad_name, and why.
+std::string refused_name(std::span<const uint8_t> directory, uint32_t count) {
+  EntryCursor cursor;
+  start_entries(&cursor, directory.data(), uint32_t(directory.size()), count);
+  PayloadEntry entry;
+  while (next_entry(&cursor, &entry) == entry_read) {
+    NameProblem problem = check_entry_name(entry.name, entry.name_length);
+    if (problem == name_ok) continue;
+    std::string shown;
+    for (unsigned char c : std::string_view(entry.name, entry.name_length))
+      shown += c >= 0x20 && c < 0x7F ? std::string(1, char(c)) : fmt::format("\\x{:02X}", c);
+    return fmt::format(": '{}': {}", shown, name_problem_text(problem));
+  }
+  return "";
+}
+
 uint64_t ticks(StoredTime t) { return uint64_t(t.high) << 32 | t.low; }
 
 // The directory was checked before, so every entry lies inside it.
@@ -141,7 +157,8 @@ Installer parse_installer(std::vector<uint8_t> bytes, const fs::path& file) {
         check_directory(directory.data(), h.directory_size, h.file_count, h.total_size, 0);
     if (problem != directory_ok) {
       last_problem =
-          fmt::format("the payload directory is refused: {}", directory_problem_text(problem));
+          fmt::format("the payload directory is refused: {}{}", directory_problem_text(problem),
+                      problem == directory_bad_name ? refused_name(directory, h.file_count) : "");
       continue;
     }
     in.block_offset = block;

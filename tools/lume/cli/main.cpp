@@ -8,6 +8,19 @@
 #include "tools/lume/cli/stub_location.h"
 #include "tools/lume/cli/tool_commands.h"
 
+namespace {
+
+// CLI11 calls a word it does not know "an argument"; in the first place it
+// can only have been meant as a command.
+std::string usage_problem(const CLI::App& app, const CLI::ParseError& e, int argc, char** argv) {
+  if (dynamic_cast<const CLI::ExtrasError*>(&e) != nullptr && app.get_subcommands().empty() &&
+      argc > 1 && argv[1][0] != '-')
+    return fmt::format("unknown command '{}'", argv[1]);
+  return e.what();
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   CLI::App app{
       "lume: builds self-extracting Windows installers, and lists, verifies and "
@@ -27,7 +40,11 @@ int main(int argc, char** argv) {
       return 0;
     }
   } catch (const CLI::ParseError& e) {
-    return app.exit(e);
+    // --help and --version arrive here too, as successes.
+    if (e.get_exit_code() == 0) return app.exit(e);
+    fmt::print(stderr, "lume: {}\nRun 'lume help' or 'lume COMMAND --help' for the usage.\n",
+               usage_problem(app, e, argc, argv));
+    return 2;
   } catch (const lume::Error& e) {
     fmt::print(stderr, "lume: {}\n", e.what());
     return 1;

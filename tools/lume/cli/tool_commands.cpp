@@ -2,6 +2,7 @@
 
 #include <fmt/core.h>
 
+#include <cstdlib>
 #include <memory>
 
 #include "tools/lume/archive/installer_reader.h"
@@ -74,7 +75,16 @@ void add_code_page_option(CLI::App* command, InspectOptions& o) {
   command
       ->add_option("--code-page", o.code_page,
                    "Windows code page of the installer's texts (default 1252)")
-      ->check(CLI::Range(1, 65535));
+      ->check(CLI::Range(1, 65535))
+      ->check(CLI::Validator(
+          [](std::string& value) {
+            int code_page = std::atoi(value.c_str());
+            return host::code_page_usable(code_page)
+                       ? std::string()
+                       : fmt::format("code page {} cannot be used: {}", code_page,
+                                     host::kUnusableCodePage);
+          },
+          "", "usable code page"));
 }
 
 }  // namespace

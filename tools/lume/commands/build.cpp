@@ -7,6 +7,7 @@
 #include "payload/archive_format.h"
 #include "payload/check_value.h"
 #include "tools/lume/archive/directory_writer.h"
+#include "tools/lume/archive/installer_reader.h"
 #include "tools/lume/base/atomic_file.h"
 #include "tools/lume/base/error.h"
 #include "tools/lume/codec/encoder.h"
@@ -55,9 +56,32 @@ void leave_out_output(SourceTree& tree, const fs::path& output, Console& console
   });
 }
 
+// An installer built earlier and left in the source folder would otherwise
+// ship inside the new one. Only a file that reads as a whole installer is
+// left out; any other executable is the product's own.
+bool is_installer(const fs::path& path) {
+  std::vector<uint8_t> start = host::read_file_start(path, 2);
+  if (start.size() < 2 || start[0] != 'M' || start[1] != 'Z') return false;
+  try {
+    read_installer(path);
+    return true;
+  } catch (const Error&) {
+    return false;
+  }
+}
+
+void leave_out_installers(SourceTree& tree, Console& console) {
+  std::erase_if(tree.files, [&](const SourceFile& file) {
+    if (!is_installer(file.path)) return false;
+    console.warn(fmt::format("left out: {} (an installer)", file.path.string()));
+    return true;
+  });
+}
+
 PayloadPlan plan_payload(const Project& project, const fs::path& output, Console& console) {
   SourceTree tree = walk_source(project.source, ExcludePatterns(project.exclude));
   leave_out_output(tree, output, console);
+  leave_out_installers(tree, console);
   for (const std::string& folder : tree.empty_folders)
     console.warn(
         fmt::format("{}: an empty folder; the installer carries files only, so it is left out",
@@ -122,9 +146,9 @@ fs::path default_output(const Project& project) {
 
 BuildResult build_installer(const BuildRequest& request, Console& console) {
   Project project = read_project(request.project_file);
-  if (!host::code_page_known(project.code_page))
-    throw Error(fmt::format("{}: code page {} is not known on this system", project.file.string(),
-                            project.code_page));
+  if (!host::code_page_usable(project.code_page))
+    throw Error(fmt::format("{}: code page {} cannot be used: {}", project.file.string(),
+                            project.code_page, host::kUnusableCodePage));
   fs::path output = request.output.empty() ? default_output(project) : request.output;
   PayloadPlan plan = plan_payload(project, output, console);
 

@@ -3,6 +3,7 @@
 #include <fmt/core.h>
 
 #include "tools/lume/codec/decode.h"
+#include "tools/lume/commands/build_refusals.h"
 #include "tools/lume/commands/shown_text.h"
 
 namespace lume {
@@ -38,7 +39,7 @@ std::string check_mismatch(const PayloadFileEntry& file, uint32_t check, int cod
 }
 
 std::vector<std::string> verify_installer(const Installer& in, int code_page, Console& console) {
-  std::vector<std::string> problems;
+  std::vector<std::string> problems = build_refusals(in, code_page);
   FileCutter cutter(in.directory(), in.files,
                     {nullptr, nullptr, [&](const PayloadFileEntry& file, uint32_t check) {
                        if (check != file.check)

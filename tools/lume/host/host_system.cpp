@@ -164,12 +164,18 @@ void read_file_exactly(const fs::path& path, uint8_t* out, uint64_t size) {
     throw Error(fmt::format("{}: the file changed while it was read", path.string()));
 }
 
-bool code_page_known(int code_page) {
+std::vector<uint8_t> read_file_start(const fs::path& path, size_t count) {
+  FileReader file(path);
+  std::vector<uint8_t> bytes(count);
+  bytes.resize(size_t(file.read(bytes.data(), count)));
+  return bytes;
+}
+
+bool code_page_usable(int code_page) {
   if (code_page <= 0) return false;
-  iconv_t cd = iconv_open(iconv_name(code_page).c_str(), "UTF-8");
-  if (cd == iconv_t(-1)) return false;
-  iconv_close(cd);
-  return true;
+  std::string ascii;
+  for (char c = 0x20; c < 0x7F; ++c) ascii += c;
+  return to_code_page(ascii, code_page) == ascii && from_code_page(ascii, code_page) == ascii;
 }
 
 std::optional<std::string> to_code_page(std::string_view utf8, int code_page) {

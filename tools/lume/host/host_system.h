@@ -34,8 +34,17 @@ std::vector<uint8_t> read_whole_file(const std::filesystem::path& path);
 // and when the file is not size bytes long.
 void read_file_exactly(const std::filesystem::path& path, uint8_t* out, uint64_t size);
 
-// True when the host can convert to and from this Windows code page.
-bool code_page_known(int code_page);
+// Up to count bytes from the start of the file; fewer when it is shorter.
+std::vector<uint8_t> read_file_start(const std::filesystem::path& path, size_t count);
+
+// True when the host can convert to and from this Windows code page and
+// the code page writes ASCII as ASCII, as every code page an installer can
+// run under does (the stub's texts are bytes compared with ASCII names and
+// separators). UTF-16 (1200), which the host may not know, or an EBCDIC
+// code page, which it may, are not usable.
+bool code_page_usable(int code_page);
+inline constexpr const char* kUnusableCodePage =
+    "this system cannot convert it, or it does not write ASCII as ASCII";
 
 // UTF-8 to the code page's bytes; nullopt when a character has no form there.
 std::optional<std::string> to_code_page(std::string_view utf8, int code_page);

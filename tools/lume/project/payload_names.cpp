@@ -145,7 +145,7 @@ std::string payload_name(std::string_view relative_utf8, int code_page,
   return name;
 }
 
-void refuse_case_collisions(const std::vector<std::string>& utf8_names) {
+std::optional<std::string> case_collision(const std::vector<std::string>& utf8_names) {
   std::map<std::string, std::string> files;    // folded name -> name
   std::map<std::string, std::string> folders;  // folded folder -> the name that implies it
   for (const std::string& name : utf8_names) {
@@ -154,26 +154,29 @@ void refuse_case_collisions(const std::vector<std::string>& utf8_names) {
       std::string folder = name.substr(0, slash);
       auto [it, added] = folders.emplace(fold_case(folder), folder);
       if (!added && it->second != folder)
-        throw Error(
-            fmt::format("the folders '{}' and '{}' differ only in letter case; Windows "
-                        "would take them as one",
-                        it->second, folder));
+        return fmt::format(
+            "the folders '{}' and '{}' differ only in letter case; Windows would take them "
+            "as one",
+            it->second, folder);
     }
     auto [it, added] = files.emplace(fold_case(name), name);
     if (!added)
-      throw Error(
-          fmt::format("the files '{}' and '{}' differ only in letter case; Windows would "
-                      "take them as one",
-                      it->second, name));
+      return fmt::format(
+          "the files '{}' and '{}' differ only in letter case; Windows would take them as one",
+          it->second, name);
   }
   for (const auto& [folded, name] : files) {
     auto folder = folders.find(folded);
     if (folder != folders.end())
-      throw Error(
-          fmt::format("'{}' is a file, but '{}' is a folder of other files; Windows would "
-                      "take them as one",
-                      name, folder->second));
+      return fmt::format(
+          "'{}' is a file, but '{}' is a folder of other files; Windows would take them as one",
+          name, folder->second);
   }
+  return std::nullopt;
+}
+
+void refuse_case_collisions(const std::vector<std::string>& utf8_names) {
+  if (std::optional<std::string> problem = case_collision(utf8_names)) throw Error(*problem);
 }
 
 }  // namespace lume

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,8 +26,11 @@ std::string payload_name(std::string_view relative_utf8, int code_page,
 // that has no form there.
 std::string code_page_text(std::string_view utf8, int code_page, std::string_view what);
 
-// Throws lume::Error when two names, or a name and a folder along another
-// name, differ only in letter case: Windows would take them as one.
+// Two names, or a name and a folder along another name, that differ only
+// in letter case, which Windows would take as one: the message, or nullopt.
+std::optional<std::string> case_collision(const std::vector<std::string>& utf8_names);
+
+// Throws lume::Error with case_collision's message.
 void refuse_case_collisions(const std::vector<std::string>& utf8_names);
 
 // Letter case folded for the comparisons Windows makes in file names: ASCII,

@@ -97,7 +97,12 @@ class ProjectReader {
     project.folder_name = text(root, "folder", true);
     project.group_name = text(root, "group", false, project.title);
     project.run_after_install = text(root, "run_after_install", false);
-    project.source = file_.parent_path() / host::path_of_utf8(text(root, "source", true));
+    std::string source = text(root, "source", true);
+    // An empty source would be the project's own folder, project file included.
+    if (source.empty())
+      fail(root.get("source"),
+           "'source' is empty; it names the folder of files to install, relative to this file");
+    project.source = file_.parent_path() / host::path_of_utf8(source);
     project.exclude = texts(root, "exclude");
     project.code_page = code_page(root);
     project.start_menu = shortcuts(root, "start_menu");

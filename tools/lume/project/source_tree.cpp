@@ -18,7 +18,12 @@ class Walker {
 
   SourceTree walk() {
     std::error_code ec;
-    if (!fs::is_directory(root_, ec))
+    fs::file_status status = fs::status(root_, ec);
+    if (fs::exists(status) && !fs::is_directory(status))
+      throw Error(fmt::format("{}: the source is a file; 'source' names the folder of files to "
+                              "install",
+                              root_.string()));
+    if (!fs::is_directory(status))
       throw Error(fmt::format("{}: no such source folder", root_.string()));
     walk_folder(root_, "");
     return std::move(tree_);

@@ -32,6 +32,19 @@ bool ends_with_ignoring_case(std::string_view text, std::string_view tail) {
          find_ignoring_case(text.substr(text.size() - tail.size()), tail) == 0;
 }
 
+// A project text for a message, its control characters as \xNN, so that
+// the message cannot be made to say something else.
+std::string printable(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    if (first_control_character(&c, 1) == 0)
+      out += fmt::format("\\x{:02X}", uint8_t(c));
+    else
+      out += c;
+  }
+  return out;
+}
+
 class SlotMaker {
  public:
   SlotMaker(const Project& project, const std::vector<std::string>& payload_names,
@@ -85,7 +98,14 @@ class SlotMaker {
       fail(fmt::format("{} is {} bytes long in code page {}; its slot holds at most {}", what,
                        bytes.size(), project_.code_page, width - 1),
            line);
+    refuse_control_characters(what, bytes, line);
     return bytes;
+  }
+
+  void refuse_control_characters(const std::string& what, const std::string& bytes,
+                                 int line) const {
+    if (std::optional<std::string> problem = control_character_problem(what, bytes))
+      fail(*problem, line);
   }
 
   void refuse_bad_name(const std::string& what, const std::string& bytes, bool may_nest,
@@ -126,7 +146,7 @@ class SlotMaker {
     if (shortcut.link_name.empty())
       fail(fmt::format("a {} shortcut with an empty name; an empty name ends the table", table),
            line);
-    std::string what = fmt::format("{} shortcut '{}'", table, shortcut.link_name);
+    std::string what = fmt::format("{} shortcut '{}'", table, printable(shortcut.link_name));
     ShortcutRowValue row;
     row.link_name = text(what + " name", shortcut.link_name, kShortcutFieldWidth, line);
     refuse_bad_name(what + " name", row.link_name, false, line);
@@ -152,7 +172,10 @@ class SlotMaker {
                  "behind \".exe \"",
              line);
       row.file_field += ' ';
-      row.file_field += code_page_text(shortcut.arguments, project_.code_page, what + " arguments");
+      std::string arguments =
+          code_page_text(shortcut.arguments, project_.code_page, what + " arguments");
+      refuse_control_characters(what + " arguments", arguments, line);
+      row.file_field += arguments;
       if (row.file_field.size() > kShortcutFieldWidth - 1)
         fail(fmt::format("{}: target and arguments are {} bytes long in code page {}; the slot "
                          "holds at most {}",
@@ -176,6 +199,17 @@ class SlotMaker {
 SlotValues make_slot_values(const Project& project, const std::vector<std::string>& payload_names,
                             std::vector<std::string>& warnings) {
   return SlotMaker(project, payload_names, warnings).make();
+}
+
+std::optional<std::string> control_character_problem(std::string_view what,
+                                                     std::string_view bytes) {
+  int at = first_control_character(bytes.data(), unsigned(bytes.size()));
+  if (at < 0) return std::nullopt;
+  unsigned char c = uint8_t(bytes[size_t(at)]);
+  return fmt::format(
+      "{} holds a control character, {} (0x{:02X}), at byte {}; the installer and the "
+      "uninstaller would read the text otherwise than it is written",
+      what, control_character_name(c), c, at + 1);
 }
 
 SplitField split_file_field(std::string_view file_field) {

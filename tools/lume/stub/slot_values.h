@@ -34,6 +34,11 @@ struct SlotValues {
 SlotValues make_slot_values(const Project& project, const std::vector<std::string>& payload_names,
                             std::vector<std::string>& warnings);
 
+// Why a slot's text (what, in the code page) may not be written, naming its
+// first control character; nullopt when it holds none.
+std::optional<std::string> control_character_problem(std::string_view what,
+                                                     std::string_view bytes);
+
 // How the installer splits a FileField: at the first ".exe " (any letter
 // case) into the target, ending in ".exe", and the arguments behind the blank.
 struct SplitField {

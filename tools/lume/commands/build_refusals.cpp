@@ -1,0 +1,76 @@
+#include "tools/lume/commands/build_refusals.h"
+
+#include <fmt/core.h>
+
+#include <algorithm>
+#include <string_view>
+
+#include "payload/directory_rules.h"
+#include "tools/lume/commands/shown_text.h"
+#include "tools/lume/project/payload_names.h"
+
+namespace lume {
+
+namespace {
+
+struct Slot {
+  std::string name;  // as the configuration block calls it
+  const std::string& text;
+  bool is_name;  // a file or folder name the installer creates
+};
+
+std::vector<Slot> slots_of(const SlotValues& v) {
+  std::vector<Slot> slots = {{"AppTitle", v.app_title, false},
+                             {"FolderName", v.folder_name, true},
+                             {"GroupName", v.group_name, true},
+                             {"RunAfterInstall", v.run_after_install, false}};
+  auto table = [&](const char* name, const std::vector<ShortcutRowValue>& rows) {
+    for (size_t row = 0; row < rows.size(); ++row) {
+      slots.push_back({fmt::format("{} {:02} LinkName", name, row), rows[row].link_name, true});
+      slots.push_back({fmt::format("{} {:02} FileField", name, row), rows[row].file_field, false});
+    }
+  };
+  table("StartMenuShortcuts", v.start_menu);
+  table("DesktopShortcuts", v.desktop);
+  return slots;
+}
+
+// The first folder level of text that names a device, if any.
+std::optional<std::string_view> device_component(std::string_view text) {
+  size_t start = 0;
+  for (;;) {
+    size_t end = std::min(text.find('\\', start), text.size());
+    std::string_view part = text.substr(start, end - start);
+    if (is_device_name(part.data(), unsigned(part.size()))) return part;
+    if (end == text.size()) return std::nullopt;
+    start = end + 1;
+  }
+}
+
+}  // namespace
+
+std::vector<std::string> build_refusals(const Installer& in, int code_page) {
+  std::vector<std::string> problems;
+  for (const Slot& slot : slots_of(in.slots.values)) {
+    if (std::optional<std::string> problem = control_character_problem(slot.name, slot.text))
+      problems.push_back(*problem);
+    if (!slot.is_name) continue;
+    if (std::optional<std::string_view> device = device_component(slot.text))
+      problems.push_back(fmt::format("{} '{}': '{}' is {}", slot.name,
+                                     shown_text(slot.text, code_page),
+                                     shown_text(*device, code_page),
+                                     name_problem_text(name_device_name)));
+  }
+
+  std::vector<std::string> names;
+  for (const PayloadFileEntry& file : in.files) {
+    std::string name = shown_text(file.name, code_page);
+    std::replace(name.begin(), name.end(), '\\', '/');
+    names.push_back(std::move(name));
+  }
+  if (std::optional<std::string> collision = case_collision(names))
+    problems.push_back(*collision);
+  return problems;
+}
+
+}  // namespace lume
