@@ -1,7 +1,7 @@
 #include "uninstaller/removal_rules.h"
 
 #include "common/bounded_text.h"
-#include "payload/directory_rules.h"
+#include "common/entry_name.h"
 #include "uninstaller/uninstall_data.h"
 
 static bool is_separator(char c) { return c == '\\' || c == '/'; }
