@@ -12,8 +12,8 @@ namespace {
 
 // A patched stub followed by a hand-made header and directory, and stream bytes.
 std::vector<uint8_t> installer(const std::vector<lume_test::RawEntry>& entries,
-                               const std::string& stream = "") {
-  std::vector<uint8_t> bytes = lume_test::fake_stub();
+                               const std::string& stream = "", bool pe32_plus = false) {
+  std::vector<uint8_t> bytes = lume_test::fake_stub(pe32_plus);
   SlotValues values;
   values.app_title = "Title";
   values.start_menu = {{"A.lnk", "a.exe /x"}, {"B.lnk", "b.txt"}};
@@ -71,4 +71,82 @@ TEST(InstallerReader, RefusesWhatIsNoSoundInstaller) {
   std::vector<uint8_t> wrong_total = installer({{"a.txt", 3}});
   wrong_total[lume_test::fake_stub().size() + 4] = 4;
   EXPECT_NE(refusal(wrong_total).find("do not add up"), std::string::npos);
+}
+
+namespace {
+
+// The section header named name in the fake stub's table.
+size_t section_header(const std::vector<uint8_t>& bytes, const char* name) {
+  char padded[8] = {};
+  std::memcpy(padded, name, std::strlen(name));
+  for (size_t at = 0x80; at + 8 < 0x400; ++at)
+    if (std::memcmp(bytes.data() + at, padded, 8) == 0) return at;
+  ADD_FAILURE() << "no section " << name;
+  return 0;
+}
+
+}  // namespace
+
+TEST(InstallerReader, ReadsTheBlockFromItsOwnSectionInPe32AndPe32Plus) {
+  Installer in = parse_installer(installer({{"a.txt", 0}}, "", true), "setup.exe");
+  EXPECT_EQ(in.block_offset, lume_test::fake_stub_block_offset());
+  EXPECT_EQ(in.slots.values.app_title, "Title");
+
+  // Another copy of the keys earlier in the file is no block of the stub's.
+  std::vector<uint8_t> bytes = installer({{"a.txt", 0}});
+  std::vector<uint8_t> keyed = lume_test::fake_stub();
+  std::copy_n(keyed.begin() + std::ptrdiff_t(lume_test::fake_stub_block_offset()), 64,
+              bytes.begin() + 0x200);
+  EXPECT_EQ(parse_installer(bytes, "setup.exe").slots.values.app_title, "Title");
+}
+
+TEST(InstallerReader, ReadsWhatTheLoaderMapsAsTheSectionsBytes) {
+  // A section whose file bytes end inside the block: the loader fills the
+  // rest with zeros, so the title's slot, the first behind the file bytes
+  // given, reads as empty.
+  std::vector<uint8_t> bytes = installer({{"a.txt", 0}});
+  size_t header = section_header(bytes, ".lumecfg");
+  lume_test::put_le(bytes, header + 16, 32, 4);
+  Installer in = parse_installer(bytes, "setup.exe");
+  EXPECT_EQ(in.payload_offset, lume_test::fake_stub().size());
+  EXPECT_EQ(in.slots.values.app_title, "");
+}
+
+TEST(InstallerReader, RefusesFilesWithoutTheSectionOrCutWithinIt) {
+  std::vector<uint8_t> bytes = installer({{"a.txt", 0}});
+  size_t header = section_header(bytes, ".lumecfg");
+  std::vector<uint8_t> renamed = bytes;
+  renamed[header + 1] = 'x';
+  EXPECT_NE(refusal(renamed).find("setup.exe: not a Lume installer (it has no .lumecfg section)"),
+            std::string::npos);
+
+  std::vector<uint8_t> twice = bytes;
+  std::memcpy(twice.data() + section_header(twice, ".rdata"), ".lumecfg", 8);
+  EXPECT_NE(refusal(twice).find("more than one .lumecfg section"), std::string::npos);
+
+  std::vector<uint8_t> small = bytes;
+  lume_test::put_le(small, header + 8, sizeof(ConfigBlock) - 1, 4);
+  EXPECT_NE(refusal(small).find("the configuration block needs"), std::string::npos);
+
+  std::vector<uint8_t> cut(bytes.begin(), bytes.begin() + 4000);
+  EXPECT_NE(refusal(cut).find("setup.exe: cut short: its .lumecfg section ends at byte"),
+            std::string::npos)
+      << refusal(cut);
+
+  std::vector<uint8_t> headless(bytes.begin(), bytes.begin() + 0x90);
+  EXPECT_NE(refusal(headless).find("not a Windows program (it has no PE header)"),
+            std::string::npos)
+      << refusal(headless);
+}
+
+TEST(InstallerReader, FindsTheCertificateTableInBothHeaderForms) {
+  for (bool pe32_plus : {false, true}) {
+    std::vector<uint8_t> bytes = installer({{"a.txt", 0}}, "", pe32_plus);
+    const size_t entry = 0x80 + 24 + (pe32_plus ? 112 : 96) + 4 * 8;
+    lume_test::put_le(bytes, entry, 0x1234, 4);
+    lume_test::put_le(bytes, entry + 4, 0x56, 4);
+    Installer in = parse_installer(bytes, "setup.exe");
+    EXPECT_EQ(in.certificate_offset, 0x1234u) << pe32_plus;
+    EXPECT_EQ(in.certificate_size, 0x56u) << pe32_plus;
+  }
 }

@@ -62,17 +62,60 @@ inline void set_times(const fs::path& path, int64_t access_seconds, int64_t writ
                                       lume::filetime_from_unix({write_seconds, 0})});
 }
 
-// A stand-in for lumestub.exe: some image bytes, the configuration block as
-// the stub is built with it (the host build links the same block), and more
-// bytes behind it.
+// A stand-in for lumestub.exe: a small but well-formed PE32 (or PE32+)
+// program whose .lumecfg section holds the configuration block as the stub
+// is built with it (the host build links the same block), between a code
+// section and a data section.
 inline size_t fake_stub_block_offset() { return 1536; }
 
-inline std::vector<uint8_t> fake_stub() {
-  const size_t block = fake_stub_block_offset(), behind = 700;
-  std::vector<uint8_t> stub(block + sizeof(ConfigBlock) + behind, 0xCC);
-  std::fill(stub.begin(), stub.begin() + block, 0);
+inline void put_le(std::vector<uint8_t>& bytes, size_t at, uint64_t value, int width) {
+  for (int k = 0; k < width; ++k) bytes[at + size_t(k)] = uint8_t(value >> (8 * k));
+}
+
+inline std::vector<uint8_t> fake_stub(bool pe32_plus = false) {
+  const size_t pe = 0x80, optional = pe + 24, optional_size = pe32_plus ? 240 : 224;
+  const size_t block = fake_stub_block_offset(), block_raw = 0x4600, behind = 0x200;
+  std::vector<uint8_t> stub(block + block_raw + behind, 0);
   stub[0] = 'M';
   stub[1] = 'Z';
+  put_le(stub, 0x3C, pe, 4);
+  std::memcpy(stub.data() + pe, "PE\0\0", 4);
+  put_le(stub, pe + 4, pe32_plus ? 0x8664 : 0x14C, 2);  // machine
+  put_le(stub, pe + 6, 3, 2);                           // sections
+  put_le(stub, pe + 20, optional_size, 2);
+  put_le(stub, pe + 22, pe32_plus ? 0x22 : 0x102, 2);  // an executable image
+  put_le(stub, optional, pe32_plus ? 0x20B : 0x10B, 2);
+  put_le(stub, optional + 16, 0x1000, 4);             // entry point
+  if (pe32_plus)
+    put_le(stub, optional + 24, 0x400000, 8);  // image base
+  else
+    put_le(stub, optional + 28, 0x400000, 4);  // image base, behind BaseOfData
+  put_le(stub, optional + 32, 0x1000, 4);             // section alignment
+  put_le(stub, optional + 36, 0x200, 4);              // file alignment
+  put_le(stub, optional + 40, 4, 2);                  // OS version
+  put_le(stub, optional + 48, 4, 2);                  // subsystem version
+  put_le(stub, optional + 56, 0x8000, 4);             // size of image
+  put_le(stub, optional + 60, 0x200, 4);              // size of headers
+  put_le(stub, optional + 68, 2, 2);                  // a GUI program
+  put_le(stub, optional + (pe32_plus ? 108 : 92), 16, 4);  // data directory entries
+  struct Section {
+    const char* name;
+    size_t rva, virtual_size, offset, size;
+    uint8_t fill;
+  } sections[] = {{".text", 0x1000, 0x400, 0x200, 0x400, 0xCC},
+                  {".lumecfg", 0x2000, sizeof(ConfigBlock), block, block_raw, 0},
+                  {".rdata", 0x7000, behind, block + block_raw, behind, 0xCC}};
+  size_t at = optional + optional_size;
+  for (const Section& s : sections) {
+    std::memcpy(stub.data() + at, s.name, std::strlen(s.name));
+    put_le(stub, at + 8, s.virtual_size, 4);
+    put_le(stub, at + 12, s.rva, 4);
+    put_le(stub, at + 16, s.size, 4);
+    put_le(stub, at + 20, s.offset, 4);
+    put_le(stub, at + 36, 0x40000040, 4);  // initialised data, readable
+    std::fill_n(stub.begin() + std::ptrdiff_t(s.offset), s.size, s.fill);
+    at += 40;
+  }
   std::memcpy(stub.data() + block, &config, sizeof(ConfigBlock));
   return stub;
 }

@@ -4,13 +4,13 @@
 
 #include <algorithm>
 #include <cstring>
-#include <functional>
 #include <optional>
 #include <string_view>
 
 #include "installer/config_block.h"
 #include "payload/directory_rules.h"
 #include "payload/entry_cursor.h"
+#include "tools/lume/archive/pe_image.h"
 #include "tools/lume/base/error.h"
 #include "tools/lume/host/host_system.h"
 
@@ -21,29 +21,54 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::string_view kOffsetKey = LUME_KEY_PAYLOAD_OFFSET;
-// A value of up to ten digits and its terminator leave this much of the key
-// standing behind it: enough to find the slot again.
-constexpr size_t kLongestOffsetDigits = 10;
-constexpr std::string_view kOffsetKeyTail = kOffsetKey.substr(kLongestOffsetDigits + 1);
+constexpr std::string_view kConfigSection = LUME_CONFIG_SECTION;
 
 std::string slot_text(std::span<const uint8_t> bytes, size_t at, size_t width) {
   const char* start = reinterpret_cast<const char*>(bytes.data()) + at;
   return std::string(start, strnlen(start, width));
 }
 
-// The PayloadOffset value if the slot at block holds digits, a terminator,
-// and the rest of its key as the building tool leaves it.
-std::optional<uint64_t> written_offset(std::span<const uint8_t> bytes, size_t block) {
-  size_t digits = 0;
-  uint64_t value = 0;
-  while (digits < kLongestOffsetDigits && block + digits < bytes.size() &&
-         bytes[block + digits] >= '0' && bytes[block + digits] <= '9')
-    value = value * 10 + (bytes[block + digits++] - '0');
-  if (digits == 0 || block + kOffsetKey.size() > bytes.size() || bytes[block + digits] != 0)
-    return std::nullopt;
-  for (size_t i = digits + 1; i < kOffsetKey.size(); ++i)
-    if (bytes[block + i] != uint8_t(kOffsetKey[i])) return std::nullopt;
-  return value;
+const PeSection& config_section(const PeImage& image, const std::string& name) {
+  const PeSection* found = nullptr;
+  for (const PeSection& s : image.sections) {
+    if (s.name != kConfigSection) continue;
+    // The stub's code names one of them, which the headers do not tell.
+    if (found)
+      throw Error(fmt::format("{}: not a sound Lume installer: it has more than one {} section",
+                              name, kConfigSection));
+    found = &s;
+  }
+  if (!found)
+    throw Error(fmt::format("{}: not a Lume installer (it has no {} section)", name,
+                            kConfigSection));
+  return *found;
+}
+
+// The block as the loaded stub sees it: the section's file bytes, and zeros
+// where the loader fills the section beyond them.
+std::vector<uint8_t> mapped_block(std::span<const uint8_t> all, const PeSection& section,
+                                  const std::string& name) {
+  // A virtual size of 0 is read as the file size, as the loader does.
+  const uint64_t mapped = section.virtual_size ? section.virtual_size : section.file_size;
+  if (mapped < sizeof(ConfigBlock))
+    throw Error(fmt::format("{}: not a sound Lume installer: its {} section holds {} bytes, "
+                            "the configuration block needs {}",
+                            name, kConfigSection, mapped, sizeof(ConfigBlock)));
+  const uint64_t from_file = std::min<uint64_t>(section.file_size, sizeof(ConfigBlock));
+  if (uint64_t(section.file_offset) + from_file > all.size())
+    throw Error(fmt::format("{}: cut short: its {} section ends at byte {}, the file has {}", name,
+                            kConfigSection, uint64_t(section.file_offset) + section.file_size,
+                            all.size()));
+  std::vector<uint8_t> block(sizeof(ConfigBlock), 0);
+  std::copy_n(all.begin() + section.file_offset, from_file, block.begin());
+  return block;
+}
+
+// PayloadOffset by the installer's own rule. Its digits may run on past
+// the slot, as they do in the stub's memory; the block's end stops them.
+long offset_in(std::span<const uint8_t> block) {
+  std::string text(block.begin(), block.end());
+  return payload_offset_value(text.c_str());
 }
 
 SlotTexts read_slots(std::span<const uint8_t> bytes, size_t block) {
@@ -128,53 +153,65 @@ Installer parse_installer(std::vector<uint8_t> bytes, const fs::path& file) {
   std::span<const uint8_t> all(in.bytes);
   const std::string name = file.string();
 
-  std::optional<std::string> last_problem;
-  auto searcher = std::boyer_moore_horspool_searcher(kOffsetKeyTail.begin(), kOffsetKeyTail.end());
-  const char* begin = reinterpret_cast<const char*>(all.data());
-  const char* end = begin + all.size();
-  for (const char* hit = std::search(begin, end, searcher); hit != end;
-       hit = std::search(hit + 1, end, searcher)) {
-    size_t tail_at = size_t(hit - begin);
-    if (tail_at < kLongestOffsetDigits + 1) continue;
-    size_t block = tail_at - (kLongestOffsetDigits + 1);
-    std::optional<uint64_t> offset = written_offset(all, block);
-    if (!offset) continue;
-    if (*offset < block + sizeof(ConfigBlock) || *offset + kPayloadHeaderSize > all.size()) {
-      last_problem = fmt::format("its PayloadOffset {} lies outside the file", *offset);
-      continue;
-    }
-    const uint8_t* header = all.data() + *offset;
-    PayloadHeader h{load_u32le(header), load_u32le(header + 4), load_u32le(header + 8)};
-    if (h.directory_size > kDirectoryBufferSize ||
-        *offset + kPayloadHeaderSize + h.directory_size > all.size()) {
-      last_problem = fmt::format("the payload directory at offset {} is cut short or too large",
-                                 *offset + kPayloadHeaderSize);
-      continue;
-    }
-    std::span<const uint8_t> directory =
-        all.subspan(*offset + kPayloadHeaderSize, h.directory_size);
-    DirectoryProblem problem =
-        check_directory(directory.data(), h.directory_size, h.file_count, h.total_size, 0);
-    if (problem != directory_ok) {
-      last_problem =
-          fmt::format("the payload directory is refused: {}{}", directory_problem_text(problem),
-                      problem == directory_bad_name ? refused_name(directory, h.file_count) : "");
-      continue;
-    }
-    in.block_offset = block;
-    in.payload_offset = uint32_t(*offset);
-    in.header = h;
-    in.slots = read_slots(all, block);
-    in.files = read_directory(directory, h.file_count);
-    return in;
+  std::string problem;
+  const std::optional<PeImage> image = read_pe_image(all, problem);
+  if (!image)
+    throw Error(fmt::format("{}: not a Lume installer: not a Windows program ({})", name, problem));
+  const PeSection& section = config_section(*image, name);
+  const std::vector<uint8_t> block = mapped_block(all, section, name);
+  const long offset = offset_in(block);
+  if (offset <= 0) {
+    if (std::equal(kOffsetKey.begin(), kOffsetKey.end(), block.begin()) &&
+        block[kOffsetKey.size()] == 0)
+      throw Error(
+          fmt::format("{}: an unconfigured stub; 'lume build' makes an installer of it", name));
+    throw Error(fmt::format("{}: not a sound Lume installer: its PayloadOffset names no payload",
+                            name));
   }
-  if (last_problem)
-    throw Error(fmt::format("{}: not a sound Lume installer: {}", name, *last_problem));
-  const std::string_view unconfigured(kOffsetKey.data(), kOffsetKey.size() + 1);
-  if (std::search(begin, end, unconfigured.begin(), unconfigured.end()) != end)
-    throw Error(
-        fmt::format("{}: an unconfigured stub; 'lume build' makes an installer of it", name));
-  throw Error(fmt::format("{}: not a Lume installer (no configuration block found)", name));
+  if (uint64_t(offset) + kPayloadHeaderSize > all.size())
+    throw Error(fmt::format("{}: not a sound Lume installer: its PayloadOffset {} lies outside "
+                            "the file",
+                            name, offset));
+  const uint8_t* header = all.data() + offset;
+  PayloadHeader h{load_u32le(header), load_u32le(header + 4), load_u32le(header + 8)};
+  if (h.directory_size > kDirectoryBufferSize ||
+      uint64_t(offset) + kPayloadHeaderSize + h.directory_size > all.size())
+    throw Error(fmt::format("{}: not a sound Lume installer: the payload directory at offset {} "
+                            "is cut short or too large",
+                            name, offset + kPayloadHeaderSize));
+  std::span<const uint8_t> directory = all.subspan(offset + kPayloadHeaderSize, h.directory_size);
+  DirectoryProblem refused =
+      check_directory(directory.data(), h.directory_size, h.file_count, h.total_size, 0);
+  if (refused != directory_ok)
+    throw Error(fmt::format("{}: not a sound Lume installer: the payload directory is refused: {}{}",
+                            name, directory_problem_text(refused),
+                            refused == directory_bad_name ? refused_name(directory, h.file_count)
+                                                          : ""));
+
+  in.block_offset = section.file_offset;
+  in.payload_offset = uint32_t(offset);
+  in.header = h;
+  in.slots = read_slots(block, 0);
+  in.files = read_directory(directory, h.file_count);
+  in.certificate_offset = image->certificate_offset;
+  in.certificate_size = image->certificate_size;
+  return in;
+}
+
+Behind behind_stream(const Installer& in, size_t stream_used) {
+  Behind b;
+  const size_t stream_start = in.bytes.size() - in.stream().size();
+  b.offset = stream_start + std::min(stream_used, in.stream().size());
+  b.size = in.bytes.size() - b.offset;
+  // The certificate table stands 8-aligned at the end of the file, behind
+  // the zeros that align it.
+  const uint64_t table = in.certificate_offset, table_end = table + in.certificate_size;
+  if (b.size > 0 && in.certificate_size > 0 && table_end == in.bytes.size() &&
+      table >= b.offset && table - b.offset < 8 &&
+      std::all_of(in.bytes.begin() + b.offset, in.bytes.begin() + table,
+                  [](uint8_t c) { return c == 0; }))
+    b.signature = true;
+  return b;
 }
 
 Installer read_installer(const fs::path& file) {

@@ -29,18 +29,32 @@ struct Installer {
   SlotTexts slots;
   PayloadHeader header{};
   std::vector<PayloadFileEntry> files;  // in stream order
+  // The PE header's certificate table (a signature); both 0 when unsigned.
+  uint32_t certificate_offset = 0;
+  uint32_t certificate_size = 0;
 
   std::span<const uint8_t> directory() const;
   std::span<const uint8_t> stream() const;
 };
 
-// Reads and checks an installer: the block is found by what the building
-// tool leaves of the PayloadOffset key, and the header behind the offset it
-// names must hold a directory the installer accepts. Throws lume::Error
-// naming the file and the problem.
+// Reads and checks an installer as the stub reads itself: the block from
+// the start of its own PE section, PayloadOffset by the installer's rule,
+// and the header there must hold a directory the installer accepts. Throws
+// lume::Error naming the file and the problem.
 Installer read_installer(const std::filesystem::path& file);
 
 // The same over bytes already in memory (file is used in messages).
 Installer parse_installer(std::vector<uint8_t> bytes, const std::filesystem::path& file);
+
+// The bytes from the end of the compressed stream to the end of the file.
+struct Behind {
+  uint64_t offset = 0;     // where the stream ends
+  uint64_t size = 0;       // 0: the file ends with its stream
+  bool signature = false;  // they are the certificate table, behind its alignment
+};
+
+// What lies behind the stream, given how many of the stream's bytes the
+// decoder used.
+Behind behind_stream(const Installer& installer, size_t stream_used);
 
 }  // namespace lume

@@ -128,9 +128,12 @@ void add_tool_commands(CLI::App& app, int& exit_code) {
     const InspectOptions& o = *verify_options;
     Console console = console_for(o.quiet);
     Installer in = read_installer(o.installer);
-    exit_code = report(verify_installer(in, o.code_page, console), o.installer, console,
-                       fmt::format("{}: {} files, {} bytes: all sound", o.installer,
-                                   in.files.size(), in.header.total_size));
+    Behind behind;
+    std::vector<std::string> problems = verify_installer(in, o.code_page, console, &behind);
+    exit_code = report(problems, o.installer, console,
+                       fmt::format("{}: {} files, {} bytes: all sound{}", o.installer,
+                                   in.files.size(), in.header.total_size,
+                                   behind.signature ? "; signed: " + behind_text(behind) : ""));
   });
 
   auto extract_options = std::make_shared<InspectOptions>();

@@ -37,8 +37,8 @@ int32_t write_output(const unsigned char* buffer, int32_t count) {
 
 }  // namespace
 
-StreamStatus decode_checked(std::span<const uint8_t> stream, uint32_t size,
-                            const DecodeSink& sink) {
+DecodedStream decode_measured(std::span<const uint8_t> stream, uint32_t size,
+                              const DecodeSink& sink) {
   std::lock_guard lock(decoding);
   input_bytes = stream;
   input_at = 0;
@@ -47,8 +47,17 @@ StreamStatus decode_checked(std::span<const uint8_t> stream, uint32_t size,
   DecodeResult result = decode_stream(read_input, write_output, size);
   output_sink = nullptr;
   input_bytes = {};
-  if (result != decode_ok) return StreamStatus::corrupt_tables;
-  return missing_bytes > kLookAhead ? StreamStatus::cut_short : StreamStatus::intact;
+  // The bits in hand at the end are the encoder's end marker, which the
+  // decoder need not read once it has its size: every byte it fetched is
+  // the stream's, and none behind them is ever read.
+  size_t used = std::min(input_at, stream.size());
+  if (result != decode_ok) return {StreamStatus::corrupt_tables, used};
+  return {missing_bytes > kLookAhead ? StreamStatus::cut_short : StreamStatus::intact, used};
+}
+
+StreamStatus decode_checked(std::span<const uint8_t> stream, uint32_t size,
+                            const DecodeSink& sink) {
+  return decode_measured(stream, size, sink).status;
 }
 
 bool decode(std::span<const uint8_t> stream, uint32_t size, const DecodeSink& sink) {

@@ -23,6 +23,15 @@ enum class StreamStatus {
 StreamStatus decode_checked(std::span<const uint8_t> stream, uint32_t size,
                             const DecodeSink& sink);
 
+// The same, and how many of the stream's bytes the decoder fetched: where an
+// intact stream ends, its end marker included.
+struct DecodedStream {
+  StreamStatus status;
+  size_t used;
+};
+DecodedStream decode_measured(std::span<const uint8_t> stream, uint32_t size,
+                              const DecodeSink& sink);
+
 // The same; false for anything but an intact stream.
 bool decode(std::span<const uint8_t> stream, uint32_t size, const DecodeSink& sink);
 

@@ -4,7 +4,9 @@
 
 #include <optional>
 
+#include "tools/lume/codec/decode.h"
 #include "tools/lume/commands/shown_text.h"
+#include "tools/lume/commands/verify.h"
 #include "tools/lume/host/file_time.h"
 
 namespace lume {
@@ -17,14 +19,17 @@ struct ShownRow {
   std::optional<std::string> arguments;
 };
 
-std::vector<ShownRow> shown_rows(const std::vector<ShortcutRowValue>& rows, int code_page) {
+using TextOf = std::string (*)(std::string_view bytes, int code_page);
+
+// Rows as shown_text shows them for people, as decoded_text for JSON.
+std::vector<ShownRow> shown_rows(const std::vector<ShortcutRowValue>& rows, int code_page,
+                                 TextOf text) {
   std::vector<ShownRow> out;
   for (const ShortcutRowValue& row : rows) {
     SplitField field = split_file_field(row.file_field);
     std::optional<std::string> arguments;
-    if (field.arguments) arguments = shown_text(*field.arguments, code_page);
-    out.push_back(
-        {shown_text(row.link_name, code_page), shown_text(field.target, code_page), arguments});
+    if (field.arguments) arguments = text(*field.arguments, code_page);
+    out.push_back({text(row.link_name, code_page), text(field.target, code_page), arguments});
   }
   return out;
 }
@@ -52,20 +57,36 @@ std::string table_json(const std::vector<ShownRow>& rows) {
 
 uint64_t stream_size(const Installer& in) { return in.stream().size(); }
 
+// Where the stream ends is known only by decoding it; nullopt when it is
+// damaged.
+std::optional<Behind> measured_behind(const Installer& in) {
+  codec::DecodedStream decoded =
+      codec::decode_measured(in.stream(), in.header.total_size, [](std::span<const uint8_t>) {});
+  if (decoded.status != codec::StreamStatus::intact) return std::nullopt;
+  return behind_stream(in, decoded.used);
+}
+
+std::string behind_json(const std::optional<Behind>& behind) {
+  if (!behind) return R"({"kind": "unknown"})";
+  const char* kind = behind->size == 0 ? "nothing" : behind->signature ? "signature" : "stray";
+  return fmt::format(R"({{"kind": "{}", "offset": {}, "size": {}}})", kind, behind->offset,
+                     behind->size);
+}
+
 }  // namespace
 
 std::string list_text(const Installer& in, int code_page) {
   const SlotValues& v = in.slots.values;
   auto shown = [&](const std::string& bytes) { return shown_text(bytes, code_page); };
-  std::string out = fmt::format("{}\n", in.file.string());
+  std::string out = fmt::format("{}\n", without_controls(in.file.string()));
   out += fmt::format("  {:<19}{}\n", "PayloadOffset", shown(in.slots.payload_offset));
   out += fmt::format("  {:<19}{}\n", "AppTitle", shown(v.app_title));
   out += fmt::format("  {:<19}{}\n", "FolderName", shown(v.folder_name));
   out += fmt::format("  {:<19}{}\n", "GroupName", shown(v.group_name));
   out += fmt::format("  {:<19}{}\n", "RunAfterInstall",
                      v.run_after_install.empty() ? "(nothing)" : shown(v.run_after_install));
-  out += table_text("StartMenuShortcuts", shown_rows(v.start_menu, code_page));
-  out += table_text("DesktopShortcuts", shown_rows(v.desktop, code_page));
+  out += table_text("StartMenuShortcuts", shown_rows(v.start_menu, code_page, shown_text));
+  out += table_text("DesktopShortcuts", shown_rows(v.desktop, code_page, shown_text));
   out += fmt::format("Payload: {} files, {} bytes; directory {} bytes; stream {} bytes\n",
                      in.header.file_count, in.header.total_size, in.header.directory_size,
                      stream_size(in));
@@ -76,12 +97,15 @@ std::string list_text(const Installer& in, int code_page) {
                        filetime_date(f.times.creation), filetime_date(f.times.last_access),
                        filetime_date(f.times.last_write), shown(f.name));
   }
+  std::optional<Behind> behind = measured_behind(in);
+  out += fmt::format("Behind the stream: {}\n",
+                     behind ? behind_text(*behind) : "unknown (the stream is damaged)");
   return out;
 }
 
 std::string list_json(const Installer& in, int code_page) {
   const SlotValues& v = in.slots.values;
-  auto str = [&](const std::string& bytes) { return json_string(shown_text(bytes, code_page)); };
+  auto str = [&](const std::string& bytes) { return json_string(decoded_text(bytes, code_page)); };
   std::string out = "{\n";
   out += fmt::format("  \"file\": {},\n", json_string(in.file.string()));
   out += fmt::format("  \"code_page\": {},\n", code_page);
@@ -91,9 +115,9 @@ std::string list_json(const Installer& in, int code_page) {
   out += fmt::format("  \"group_name\": {},\n", str(v.group_name));
   out += fmt::format("  \"run_after_install\": {},\n", str(v.run_after_install));
   out += fmt::format("  \"start_menu_shortcuts\": {},\n",
-                     table_json(shown_rows(v.start_menu, code_page)));
-  out +=
-      fmt::format("  \"desktop_shortcuts\": {},\n", table_json(shown_rows(v.desktop, code_page)));
+                     table_json(shown_rows(v.start_menu, code_page, decoded_text)));
+  out += fmt::format("  \"desktop_shortcuts\": {},\n",
+                     table_json(shown_rows(v.desktop, code_page, decoded_text)));
   out += fmt::format("  \"file_count\": {},\n  \"total_size\": {},\n", in.header.file_count,
                      in.header.total_size);
   out += fmt::format("  \"directory_size\": {},\n  \"stream_size\": {},\n",
@@ -107,7 +131,8 @@ std::string list_json(const Installer& in, int code_page) {
         k ? "," : "", str(f.name), f.size, f.check, filetime_iso(f.times.creation),
         filetime_iso(f.times.last_access), filetime_iso(f.times.last_write));
   }
-  out += in.files.empty() ? "]\n}\n" : "\n  ]\n}\n";
+  out += in.files.empty() ? "],\n" : "\n  ],\n";
+  out += fmt::format("  \"behind_stream\": {}\n}}\n", behind_json(measured_behind(in)));
   return out;
 }
 

@@ -6,10 +6,19 @@
 
 namespace lume {
 
-// UTF-8 for the terminal; bytes the code page does not define as \xNN.
+// UTF-8 of the code page's text; bytes the code page does not define as \xNN.
+std::string decoded_text(std::string_view bytes, int code_page);
+
+// The same for the terminal: control characters (C0, DEL and C1) as \xNN or
+// \uNNNN, so that an installer's texts cannot move the cursor, clear the
+// screen or set the window's title.
 std::string shown_text(std::string_view bytes, int code_page);
 
-// A JSON string literal, quotes included, of UTF-8 text.
-std::string json_string(std::string_view utf8);
+// utf8 with its control characters escaped as shown_text escapes them.
+std::string without_controls(std::string_view utf8);
+
+// A JSON string literal, quotes included. Bytes that are no valid UTF-8
+// (a path may hold any) become U+FFFD, so the literal always is.
+std::string json_string(std::string_view text);
 
 }  // namespace lume

@@ -9,13 +9,16 @@
 namespace lume {
 
 std::vector<std::string> decode_payload(const Installer& in, FileCutter& cutter,
-                                        const char* action, int code_page, Console& console) {
+                                        const char* action, int code_page, Console& console,
+                                        size_t* stream_used) {
   Progress progress(console.progress_style(), action, in.header.total_size);
-  bool stream_ok =
-      codec::decode(in.stream(), in.header.total_size, [&](std::span<const uint8_t> chunk) {
+  codec::DecodedStream decoded = codec::decode_measured(
+      in.stream(), in.header.total_size, [&](std::span<const uint8_t> chunk) {
         cutter.take(chunk);
         progress.update(cutter.produced());
       });
+  bool stream_ok = decoded.status == codec::StreamStatus::intact;
+  if (stream_used) *stream_used = stream_ok ? decoded.used : in.stream().size();
   cutter.finish();
   progress.finish();
 
@@ -38,15 +41,33 @@ std::string check_mismatch(const PayloadFileEntry& file, uint32_t check, int cod
                      shown_text(file.name, code_page), check, file.check);
 }
 
-std::vector<std::string> verify_installer(const Installer& in, int code_page, Console& console) {
+std::string behind_text(const Behind& behind) {
+  if (behind.size == 0) return "nothing";
+  if (behind.signature)
+    return fmt::format("a signature of {} bytes at offset {}", behind.size, behind.offset);
+  return fmt::format("{} stray bytes at offset {}", behind.size, behind.offset);
+}
+
+std::vector<std::string> verify_installer(const Installer& in, int code_page, Console& console,
+                                          Behind* behind) {
   std::vector<std::string> problems = build_refusals(in, code_page);
   FileCutter cutter(in.directory(), in.files,
                     {nullptr, nullptr, [&](const PayloadFileEntry& file, uint32_t check) {
                        if (check != file.check)
                          problems.push_back(check_mismatch(file, check, code_page));
                      }});
-  std::vector<std::string> shortfall = decode_payload(in, cutter, "verifying", code_page, console);
+  size_t used = 0;
+  std::vector<std::string> shortfall =
+      decode_payload(in, cutter, "verifying", code_page, console, &used);
   problems.insert(problems.end(), shortfall.begin(), shortfall.end());
+  // Behind a damaged stream nothing says where it would have ended.
+  if (!shortfall.empty()) return problems;
+  Behind found = behind_stream(in, used);
+  if (behind) *behind = found;
+  if (found.size > 0 && !found.signature)
+    problems.push_back(fmt::format(
+        "{} behind the end of the compressed stream; the installer never reads them",
+        behind_text(found)));
   return problems;
 }
 

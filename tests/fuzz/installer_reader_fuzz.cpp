@@ -1,0 +1,60 @@
+// libFuzzer target: any bytes as an installer, through what `lume list`
+// (text and JSON) and `lume verify` run on it. lume::Error is the tool's
+// answer to a file that is no sound installer; a crash, a sanitizer's
+// report, any other exception, a raw control character in the text for the
+// terminal or JSON that is no valid UTF-8 is a find.
+#include <stddef.h>
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+#include "tools/lume/archive/installer_reader.h"
+#include "tools/lume/base/console.h"
+#include "tools/lume/base/error.h"
+#include "tools/lume/commands/list.h"
+#include "tools/lume/commands/verify.h"
+
+namespace {
+
+// Checked here without the tool's own code: bytes that decode as UTF-8
+// (no overlong forms, no surrogates, nothing past U+10FFFF).
+bool valid_utf8(const std::string& text) {
+  for (size_t k = 0; k < text.size();) {
+    unsigned char c = text[k];
+    size_t length = c < 0x80 ? 1 : c >> 5 == 6 ? 2 : c >> 4 == 14 ? 3 : c >> 3 == 30 ? 4 : 0;
+    if (length == 0 || k + length > text.size()) return false;
+    uint32_t point = length == 1 ? c : c & (0x7F >> length);
+    for (size_t i = 1; i < length; ++i) {
+      if ((uint8_t(text[k + i]) & 0xC0) != 0x80) return false;
+      point = point << 6 | (uint8_t(text[k + i]) & 0x3F);
+    }
+    static const uint32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (point < kLeast[length] || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF))
+      return false;
+    k += length;
+  }
+  return true;
+}
+
+bool has_raw_control(const std::string& text) {
+  for (unsigned char c : text)
+    if ((c < 0x20 && c != '\n') || c == 0x7F) return true;
+  return false;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  try {
+    lume::Installer in = lume::parse_installer(std::vector<uint8_t>(data, data + size), "fuzz.exe");
+    // Code page 65001 hands the installer's bytes through as they are, C1
+    // controls included; each listing decodes the stream again.
+    if (has_raw_control(lume::list_text(in, 65001))) __builtin_trap();
+    if (!valid_utf8(lume::list_json(in, 65001))) __builtin_trap();
+    lume::Console console(lume::ProgressStyle::none);
+    lume::verify_installer(in, 1252, console);
+  } catch (const lume::Error&) {
+  }
+  return 0;
+}

@@ -1,0 +1,85 @@
+#include "tools/lume/archive/pe_image.h"
+
+#include <fmt/core.h>
+
+#include <cstring>
+
+
+namespace lume {
+
+namespace {
+
+enum : size_t {
+  kNewHeaderPointer = 0x3C,  // e_lfanew in the old header
+  kSignatureSize = 4,        // "PE\0\0"
+  kFileHeaderSize = 20,
+  kSectionHeaderSize = 40,
+  kCertificateEntry = 4,
+};
+
+constexpr uint16_t kPe32Magic = 0x10B;
+constexpr uint16_t kPe32PlusMagic = 0x20B;
+
+// Where the optional header keeps NumberOfRvaAndSizes, with the data
+// directory of 8-byte entries right behind it.
+constexpr size_t kDirectoryCountAt32 = 92;
+constexpr size_t kDirectoryCountAt64 = 108;
+
+uint16_t u16(std::span<const uint8_t> b, size_t at) { return uint16_t(b[at] | b[at + 1] << 8); }
+uint32_t u32(std::span<const uint8_t> b, size_t at) {
+  return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 |
+         uint32_t(b[at + 3]) << 24;
+}
+
+}  // namespace
+
+std::optional<PeImage> read_pe_image(std::span<const uint8_t> bytes, std::string& problem) {
+  auto refuse = [&](std::string what) {
+    problem = std::move(what);
+    return std::nullopt;
+  };
+  if (bytes.size() < kNewHeaderPointer + 4 || bytes[0] != 'M' || bytes[1] != 'Z')
+    return refuse("it does not begin with an MZ header");
+  // 64-bit sums: none of the offsets read from the file can wrap.
+  const uint64_t pe = u32(bytes, kNewHeaderPointer);
+  const uint64_t file_header = pe + kSignatureSize;
+  const uint64_t optional = file_header + kFileHeaderSize;
+  if (optional + 2 > bytes.size() || std::memcmp(bytes.data() + pe, "PE\0\0", 4) != 0)
+    return refuse("it has no PE header");
+
+  PeImage image;
+  const unsigned section_count = u16(bytes, file_header + 2);
+  const uint64_t optional_size = u16(bytes, file_header + 16);
+  const uint16_t magic = u16(bytes, optional);
+  if (magic != kPe32Magic && magic != kPe32PlusMagic)
+    return refuse(fmt::format("its optional header has the unknown magic {:#x}", magic));
+  image.pe32_plus = magic == kPe32PlusMagic;
+
+  const uint64_t count_at = optional + (image.pe32_plus ? kDirectoryCountAt64 : kDirectoryCountAt32);
+  if (count_at + 4 <= optional + optional_size && count_at + 4 <= bytes.size()) {
+    const uint64_t entries = u32(bytes, count_at);
+    const uint64_t entry = count_at + 4 + kCertificateEntry * 8;
+    if (entries > kCertificateEntry && entry + 8 <= optional + optional_size &&
+        entry + 8 <= bytes.size()) {
+      image.certificate_offset = u32(bytes, entry);
+      image.certificate_size = u32(bytes, entry + 4);
+    }
+  }
+
+  const uint64_t table = optional + optional_size;
+  if (table + uint64_t(section_count) * kSectionHeaderSize > bytes.size())
+    return refuse("its section table lies outside the file");
+  for (unsigned k = 0; k < section_count; ++k) {
+    const size_t at = table + size_t(k) * kSectionHeaderSize;
+    PeSection s;
+    const char* text = reinterpret_cast<const char*>(bytes.data() + at);
+    s.name.assign(text, strnlen(text, 8));
+    s.virtual_size = u32(bytes, at + 8);
+    s.file_size = u32(bytes, at + 16);
+    s.file_offset = u32(bytes, at + 20);
+    image.sections.push_back(std::move(s));
+  }
+  return image;
+}
+
+}  // namespace lume
