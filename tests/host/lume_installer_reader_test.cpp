@@ -76,14 +76,6 @@ TEST(InstallerReader, RefusesWhatIsNoSoundInstaller) {
 namespace {
 
 // The section header named name in the fake stub's table.
-size_t section_header(const std::vector<uint8_t>& bytes, const char* name) {
-  char padded[8] = {};
-  std::memcpy(padded, name, std::strlen(name));
-  for (size_t at = 0x80; at + 8 < 0x400; ++at)
-    if (std::memcmp(bytes.data() + at, padded, 8) == 0) return at;
-  ADD_FAILURE() << "no section " << name;
-  return 0;
-}
 
 }  // namespace
 
@@ -105,7 +97,7 @@ TEST(InstallerReader, ReadsWhatTheLoaderMapsAsTheSectionsBytes) {
   // rest with zeros, so the title's slot, the first behind the file bytes
   // given, reads as empty.
   std::vector<uint8_t> bytes = installer({{"a.txt", 0}});
-  size_t header = section_header(bytes, ".lumecfg");
+  size_t header = lume_test::section_header(bytes, ".lumecfg");
   lume_test::put_le(bytes, header + 16, 32, 4);
   Installer in = parse_installer(bytes, "setup.exe");
   EXPECT_EQ(in.payload_offset, lume_test::fake_stub().size());
@@ -114,14 +106,14 @@ TEST(InstallerReader, ReadsWhatTheLoaderMapsAsTheSectionsBytes) {
 
 TEST(InstallerReader, RefusesFilesWithoutTheSectionOrCutWithinIt) {
   std::vector<uint8_t> bytes = installer({{"a.txt", 0}});
-  size_t header = section_header(bytes, ".lumecfg");
+  size_t header = lume_test::section_header(bytes, ".lumecfg");
   std::vector<uint8_t> renamed = bytes;
   renamed[header + 1] = 'x';
   EXPECT_NE(refusal(renamed).find("setup.exe: not a Lume installer (it has no .lumecfg section)"),
             std::string::npos);
 
   std::vector<uint8_t> twice = bytes;
-  std::memcpy(twice.data() + section_header(twice, ".rdata"), ".lumecfg", 8);
+  std::memcpy(twice.data() + lume_test::section_header(twice, ".rdata"), ".lumecfg", 8);
   EXPECT_NE(refusal(twice).find("more than one .lumecfg section"), std::string::npos);
 
   std::vector<uint8_t> small = bytes;

@@ -38,7 +38,7 @@ SlotValues values(size_t start_menu_rows, size_t desktop_rows) {
 
 }  // namespace
 
-TEST(StubPatcher, FindsTheBlockByItsKeys) {
+TEST(StubPatcher, FindsTheBlockAtTheStartOfItsSection) {
   EXPECT_EQ(find_config_block(lume_test::fake_stub(), "stub.exe"),
             lume_test::fake_stub_block_offset());
 }
@@ -97,7 +97,7 @@ TEST(StubPatcher, RefusesAStubWhoseKeysAreMissingOrOverwritten) {
   stub = lume_test::fake_stub();
   stub[block + offsetof(ConfigBlock, DesktopShortcuts) + 7 * sizeof(ShortcutRow) +
        offsetof(ShortcutRow, FileField)] = 0;
-  EXPECT_NE(refusal(stub).find("DesktopShortcuts row 07"), std::string::npos);
+  EXPECT_NE(refusal(stub).find("DesktopShortcuts 07 FileField does not hold"), std::string::npos);
 
   stub = lume_test::fake_stub();
   stub.resize(block + sizeof(ConfigBlock) - 1);
@@ -105,8 +105,22 @@ TEST(StubPatcher, RefusesAStubWhoseKeysAreMissingOrOverwritten) {
 
   stub = lume_test::fake_stub();
   std::vector<uint8_t> twice = stub;
-  twice.insert(twice.end(), stub.begin(), stub.end());
-  EXPECT_NE(refusal(twice).find("more than one configuration block"), std::string::npos);
-  EXPECT_NE(refusal(std::vector<uint8_t>(4096, 'x')).find("no PayloadOffset key"),
+  std::memcpy(twice.data() + lume_test::section_header(twice, ".rdata"), ".lumecfg", 8);
+  EXPECT_NE(refusal(twice).find("stub.exe: not a sound Lume stub: it has more than one .lumecfg"),
             std::string::npos);
+  EXPECT_NE(refusal(std::vector<uint8_t>(4096, 'x')).find("not a Windows program"),
+            std::string::npos);
+}
+
+TEST(StubPatcher, TakesTheBlockFromItsSectionWhateverElseLooksLikeOne) {
+  // Keys copied into the code section in front of the real block are not
+  // where the stub reads its block, so they are neither found nor written.
+  std::vector<uint8_t> stub = lume_test::fake_stub();
+  const size_t block = lume_test::fake_stub_block_offset();
+  std::memcpy(stub.data() + 0x200, stub.data() + block, 0x300);
+  patch_stub(stub, values(1, 0), "stub.exe");
+  EXPECT_STREQ(block_in(stub).AppTitle, "Hi");
+  EXPECT_EQ(std::memcmp(stub.data() + 0x200, LUME_KEY_PAYLOAD_OFFSET,
+                        std::strlen(LUME_KEY_PAYLOAD_OFFSET)),
+            0);
 }

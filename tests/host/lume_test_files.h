@@ -120,6 +120,15 @@ inline std::vector<uint8_t> fake_stub(bool pe32_plus = false) {
   return stub;
 }
 
+// Where the header of the named section stands in a fake stub; 0 if none.
+inline size_t section_header(const std::vector<uint8_t>& bytes, const char* name) {
+  char padded[8] = {};
+  std::memcpy(padded, name, std::strlen(name));
+  for (size_t at = 0x80; at + 8 < 0x400; ++at)
+    if (std::memcmp(bytes.data() + at, padded, 8) == 0) return at;
+  return 0;
+}
+
 inline void write_fake_stub(const fs::path& path) {
   std::vector<uint8_t> stub = fake_stub();
   std::ofstream(path, std::ios::binary)

@@ -10,7 +10,7 @@
 #include "installer/config_block.h"
 #include "payload/directory_rules.h"
 #include "payload/entry_cursor.h"
-#include "tools/lume/archive/pe_image.h"
+#include "tools/lume/stub/pe_image.h"
 #include "tools/lume/base/error.h"
 #include "tools/lume/host/host_system.h"
 
@@ -21,47 +21,10 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::string_view kOffsetKey = LUME_KEY_PAYLOAD_OFFSET;
-constexpr std::string_view kConfigSection = LUME_CONFIG_SECTION;
 
 std::string slot_text(std::span<const uint8_t> bytes, size_t at, size_t width) {
   const char* start = reinterpret_cast<const char*>(bytes.data()) + at;
   return std::string(start, strnlen(start, width));
-}
-
-const PeSection& config_section(const PeImage& image, const std::string& name) {
-  const PeSection* found = nullptr;
-  for (const PeSection& s : image.sections) {
-    if (s.name != kConfigSection) continue;
-    // The stub's code names one of them, which the headers do not tell.
-    if (found)
-      throw Error(fmt::format("{}: not a sound Lume installer: it has more than one {} section",
-                              name, kConfigSection));
-    found = &s;
-  }
-  if (!found)
-    throw Error(fmt::format("{}: not a Lume installer (it has no {} section)", name,
-                            kConfigSection));
-  return *found;
-}
-
-// The block as the loaded stub sees it: the section's file bytes, and zeros
-// where the loader fills the section beyond them.
-std::vector<uint8_t> mapped_block(std::span<const uint8_t> all, const PeSection& section,
-                                  const std::string& name) {
-  // A virtual size of 0 is read as the file size, as the loader does.
-  const uint64_t mapped = section.virtual_size ? section.virtual_size : section.file_size;
-  if (mapped < sizeof(ConfigBlock))
-    throw Error(fmt::format("{}: not a sound Lume installer: its {} section holds {} bytes, "
-                            "the configuration block needs {}",
-                            name, kConfigSection, mapped, sizeof(ConfigBlock)));
-  const uint64_t from_file = std::min<uint64_t>(section.file_size, sizeof(ConfigBlock));
-  if (uint64_t(section.file_offset) + from_file > all.size())
-    throw Error(fmt::format("{}: cut short: its {} section ends at byte {}, the file has {}", name,
-                            kConfigSection, uint64_t(section.file_offset) + section.file_size,
-                            all.size()));
-  std::vector<uint8_t> block(sizeof(ConfigBlock), 0);
-  std::copy_n(all.begin() + section.file_offset, from_file, block.begin());
-  return block;
 }
 
 // PayloadOffset by the installer's own rule. Its digits may run on past
@@ -157,7 +120,7 @@ Installer parse_installer(std::vector<uint8_t> bytes, const fs::path& file) {
   const std::optional<PeImage> image = read_pe_image(all, problem);
   if (!image)
     throw Error(fmt::format("{}: not a Lume installer: not a Windows program ({})", name, problem));
-  const PeSection& section = config_section(*image, name);
+  const PeSection& section = config_section(*image, name, "installer");
   const std::vector<uint8_t> block = mapped_block(all, section, name);
   const long offset = offset_in(block);
   if (offset <= 0) {

@@ -4,47 +4,26 @@
 
 #include <algorithm>
 #include <cstring>
-#include <functional>
+#include <optional>
 #include <string_view>
 
 #include "installer/config_block.h"
 #include "tools/lume/base/error.h"
+#include "tools/lume/stub/pe_image.h"
 
 namespace lume {
 
 namespace {
 
-struct RowKeys {
-  const char* link;
-  const char* file;
-};
-
-#define LUME_START_MENU_ROW_KEYS(nn) \
-  { LUME_KEY_START_MENU_LINK(nn), LUME_KEY_START_MENU_FILE(nn) }
-#define LUME_DESKTOP_ROW_KEYS(nn) \
-  { LUME_KEY_DESKTOP_LINK(nn), LUME_KEY_DESKTOP_FILE(nn) }
-
-constexpr RowKeys kStartMenuKeys[] = {
-    LUME_START_MENU_ROW_KEYS("00"), LUME_START_MENU_ROW_KEYS("01"), LUME_START_MENU_ROW_KEYS("02"),
-    LUME_START_MENU_ROW_KEYS("03"), LUME_START_MENU_ROW_KEYS("04"), LUME_START_MENU_ROW_KEYS("05"),
-    LUME_START_MENU_ROW_KEYS("06"), LUME_START_MENU_ROW_KEYS("07"), LUME_START_MENU_ROW_KEYS("08"),
-    LUME_START_MENU_ROW_KEYS("09")};
-constexpr RowKeys kDesktopKeys[] = {LUME_DESKTOP_ROW_KEYS("00"), LUME_DESKTOP_ROW_KEYS("01"),
-                                    LUME_DESKTOP_ROW_KEYS("02"), LUME_DESKTOP_ROW_KEYS("03"),
-                                    LUME_DESKTOP_ROW_KEYS("04"), LUME_DESKTOP_ROW_KEYS("05"),
-                                    LUME_DESKTOP_ROW_KEYS("06"), LUME_DESKTOP_ROW_KEYS("07")};
-static_assert(std::size(kStartMenuKeys) == kStartMenuKeyedRows);
-static_assert(std::size(kDesktopKeys) == kDesktopKeyedRows);
-
 struct Table {
   const char* name;
   size_t offset;
-  std::span<const RowKeys> keys;
+  int keyed_rows;  // the rows that carry keys in the stub as built
 };
 
 constexpr Table kTables[] = {
-    {"StartMenuShortcuts", offsetof(ConfigBlock, StartMenuShortcuts), kStartMenuKeys},
-    {"DesktopShortcuts", offsetof(ConfigBlock, DesktopShortcuts), kDesktopKeys},
+    {"StartMenuShortcuts", offsetof(ConfigBlock, StartMenuShortcuts), kStartMenuKeyedRows},
+    {"DesktopShortcuts", offsetof(ConfigBlock, DesktopShortcuts), kDesktopKeyedRows},
 };
 
 constexpr size_t field_offset(const Table& table, int row, bool file) {
@@ -80,7 +59,7 @@ void write_table(std::vector<uint8_t>& stub, size_t block, const Table& table,
     if (size_t(row) < rows.size()) {
       write_value(stub, link, kShortcutFieldWidth, rows[row].link_name, stub_name, table.name);
       write_value(stub, file, kShortcutFieldWidth, rows[row].file_field, stub_name, table.name);
-    } else if (size_t(row) < table.keys.size()) {
+    } else if (row < table.keyed_rows) {
       stub[link] = 0;
       stub[file] = 0;
     }
@@ -90,44 +69,27 @@ void write_table(std::vector<uint8_t>& stub, size_t block, const Table& table,
 }  // namespace
 
 size_t find_config_block(std::span<const uint8_t> stub, const std::string& stub_name) {
-  const std::string_view anchor = keyed(LUME_KEY_PAYLOAD_OFFSET);
-  auto searcher = std::boyer_moore_horspool_searcher(anchor.begin(), anchor.end());
-  auto as_chars = [&](size_t at) { return reinterpret_cast<const char*>(stub.data()) + at; };
-  auto first = std::search(as_chars(0), as_chars(stub.size()), searcher);
-  if (first == as_chars(stub.size()))
-    throw Error(
-        fmt::format("{}: keys missing or already overwritten: no {} key; is this an "
-                    "unconfigured Lume stub?",
-                    stub_name, "PayloadOffset"));
-  if (std::search(first + 1, as_chars(stub.size()), searcher) != as_chars(stub.size()))
-    throw Error(fmt::format("{}: holds more than one configuration block", stub_name));
-  size_t block = size_t(first - as_chars(0));
-  if (block + sizeof(ConfigBlock) > stub.size())
-    throw Error(
-        fmt::format("{}: the configuration block runs past the end of the file", stub_name));
-
-  auto expect = [&](size_t at, std::string_view text, const std::string& slot) {
-    if (!holds(stub, block + at, text))
+  std::string problem;
+  const std::optional<PeImage> image = read_pe_image(stub, problem);
+  if (!image)
+    throw Error(fmt::format("{}: not a Lume stub: not a Windows program ({})", stub_name, problem));
+  const PeSection& section = config_section(*image, stub_name, "stub");
+  const size_t block = section.file_offset;
+  if (section.file_size < sizeof(ConfigBlock) || block + sizeof(ConfigBlock) > stub.size())
+    throw Error(fmt::format("{}: the configuration block runs past the end of its section or "
+                            "of the file",
+                            stub_name));
+  for (unsigned k = 0; k < kSlotKeyCount; ++k) {
+    const SlotKey& key = kSlotKeys[k];
+    if (!holds(stub, block + key.offset, keyed(key.key)))
       throw Error(fmt::format("{}: keys missing or already overwritten: {} does not hold \"{}\"",
-                              stub_name, slot, text.substr(0, text.size() - 1)));
-  };
-  expect(offsetof(ConfigBlock, AppTitle), keyed(LUME_KEY_APP_TITLE), "AppTitle");
-  expect(offsetof(ConfigBlock, FolderName), keyed(LUME_KEY_FOLDER_NAME), "FolderName");
-  expect(offsetof(ConfigBlock, GroupName), keyed(LUME_KEY_GROUP_NAME), "GroupName");
-  expect(offsetof(ConfigBlock, RunAfterInstall), keyed(LUME_KEY_RUN_AFTER_INSTALL),
-         "RunAfterInstall");
-  for (const Table& table : kTables) {
-    for (int row = 0; row < kShortcutRows; ++row) {
-      std::string slot = fmt::format("{} row {:02}", table.name, row);
-      if (size_t(row) < table.keys.size()) {
-        expect(field_offset(table, row, false), keyed(table.keys[row].link), slot);
-        expect(field_offset(table, row, true), keyed(table.keys[row].file), slot);
-      } else if (stub[block + field_offset(table, row, false)] != 0) {
-        throw Error(fmt::format("{}: keys missing or already overwritten: {} is not empty",
-                                stub_name, slot));
-      }
-    }
+                              stub_name, key.slot, key.key));
   }
+  for (const Table& table : kTables)
+    for (int row = table.keyed_rows; row < kShortcutRows; ++row)
+      if (stub[block + field_offset(table, row, false)] != 0)
+        throw Error(fmt::format("{}: keys missing or already overwritten: {} {:02} is not empty",
+                                stub_name, table.name, row));
   return block;
 }
 

@@ -1,5 +1,6 @@
 // Turning a stub into a product's installer: the configuration block is
-// found by its keys and the values are written over the slots' beginnings.
+// taken from its own section and the values are written over the slots'
+// beginnings.
 #pragma once
 
 #include <cstddef>
@@ -12,10 +13,11 @@
 
 namespace lume {
 
-// The offset of the configuration block in an unconfigured stub: where its
-// PayloadOffset key stands, followed by its terminator, with every other
-// slot holding its key where the layout puts it. Throws lume::Error naming
-// stub_name ("keys missing or already overwritten") otherwise.
+// The file offset of the configuration block of an unconfigured stub: the
+// start of its configuration section, every slot holding its key and
+// terminator where the layout puts it (installer/config_keys.cpp lists
+// them). Throws lume::Error naming stub_name ("keys missing or already
+// overwritten", or what is wrong with its headers) otherwise.
 size_t find_config_block(std::span<const uint8_t> stub, const std::string& stub_name);
 
 // Writes every slot of the block in stub: PayloadOffset as the stub's length

@@ -30,4 +30,17 @@ struct PeImage {
 // problem, when bytes hold none.
 std::optional<PeImage> read_pe_image(std::span<const uint8_t> bytes, std::string& problem);
 
+// The section that holds the configuration block and nothing else: where
+// the stub's code reads it, so where the tool reads and writes it. Throws
+// lume::Error naming the file (a Lume `what`: "installer", "stub") when the
+// image has none, or more than one, as the headers cannot say which the
+// code uses.
+const PeSection& config_section(const PeImage& image, const std::string& name, const char* what);
+
+// The block as the loaded stub sees it: the section's file bytes, and zeros
+// where the loader fills the section beyond them. Throws when the section
+// is too small for the block or the file ends within it.
+std::vector<uint8_t> mapped_block(std::span<const uint8_t> all, const PeSection& section,
+                                  const std::string& name);
+
 }  // namespace lume

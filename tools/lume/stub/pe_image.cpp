@@ -1,9 +1,12 @@
-#include "tools/lume/archive/pe_image.h"
+#include "tools/lume/stub/pe_image.h"
 
 #include <fmt/core.h>
 
+#include <algorithm>
 #include <cstring>
 
+#include "installer/config_block.h"
+#include "tools/lume/base/error.h"
 
 namespace lume {
 
@@ -80,6 +83,46 @@ std::optional<PeImage> read_pe_image(std::span<const uint8_t> bytes, std::string
     image.sections.push_back(std::move(s));
   }
   return image;
+}
+
+namespace {
+constexpr std::string_view kConfigSection = LUME_CONFIG_SECTION;
+}  // namespace
+
+const PeSection& config_section(const PeImage& image, const std::string& name, const char* what) {
+  const PeSection* found = nullptr;
+  for (const PeSection& s : image.sections) {
+    if (s.name != kConfigSection) continue;
+    // The stub's code names one of them, which the headers do not tell.
+    if (found)
+      throw Error(fmt::format("{}: not a sound Lume {}: it has more than one {} section",
+                              name, what, kConfigSection));
+    found = &s;
+  }
+  if (!found)
+    throw Error(fmt::format("{}: not a Lume {} (it has no {} section)", name, what,
+                            kConfigSection));
+  return *found;
+}
+
+// The block as the loaded stub sees it: the section's file bytes, and zeros
+// where the loader fills the section beyond them.
+std::vector<uint8_t> mapped_block(std::span<const uint8_t> all, const PeSection& section,
+                                  const std::string& name) {
+  // A virtual size of 0 is read as the file size, as the loader does.
+  const uint64_t mapped = section.virtual_size ? section.virtual_size : section.file_size;
+  if (mapped < sizeof(ConfigBlock))
+    throw Error(fmt::format("{}: its {} section holds {} bytes, "
+                            "the configuration block needs {}",
+                            name, kConfigSection, mapped, sizeof(ConfigBlock)));
+  const uint64_t from_file = std::min<uint64_t>(section.file_size, sizeof(ConfigBlock));
+  if (uint64_t(section.file_offset) + from_file > all.size())
+    throw Error(fmt::format("{}: cut short: its {} section ends at byte {}, the file has {}", name,
+                            kConfigSection, uint64_t(section.file_offset) + section.file_size,
+                            all.size()));
+  std::vector<uint8_t> block(sizeof(ConfigBlock), 0);
+  std::copy_n(all.begin() + section.file_offset, from_file, block.begin());
+  return block;
 }
 
 }  // namespace lume
