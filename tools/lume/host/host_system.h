@@ -1,8 +1,7 @@
 // Everything the tool asks of the host system beyond std::filesystem: reading
 // files, file times, code-page conversion, terminals, its own location,
-// signals. The
-// only file with POSIX calls, so that a Windows build of the tool replaces
-// just this.
+// signals. The only file with POSIX calls, so that a Windows build of the
+// tool replaces just this.
 #pragma once
 
 #include <cstdint>
