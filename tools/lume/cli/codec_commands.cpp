@@ -25,7 +25,15 @@ struct DecodeArguments {
   std::string in, out;
 };
 
+// Before anything is read or written: OUT may be neither a device nor a
+// folder nor the very file it is made from.
+void refuse_bad_output(const std::string& out, const std::string& in) {
+  refuse_unsafe_output(out);
+  refuse_output_is_input(out, in, "the input file");
+}
+
 void run_encode(const EncodeArguments& args) {
+  refuse_bad_output(args.out, args.in);
   std::vector<uint8_t> data = host::read_whole_file(args.in);
   if (data.size() > codec::kMaxInputSize)
     throw Error(fmt::format("{}: {} bytes exceed the stream's limit of {} bytes", args.in,
@@ -36,6 +44,7 @@ void run_encode(const EncodeArguments& args) {
 }
 
 void run_decode(const DecodeArguments& args) {
+  refuse_bad_output(args.out, args.in);
   std::vector<uint8_t> stream = host::read_whole_file(args.in);
   AtomicFile out(args.out);
   uint64_t produced = 0;

@@ -7,6 +7,7 @@
 #include "tools/lume/base/error.h"
 #include "tools/lume/cli/stub_location.h"
 #include "tools/lume/cli/tool_commands.h"
+#include "tools/lume/host/host_system.h"
 
 namespace {
 
@@ -22,6 +23,7 @@ std::string usage_problem(const CLI::App& app, const CLI::ParseError& e, int arg
 }  // namespace
 
 int main(int argc, char** argv) {
+  lume::host::remove_partial_files_on_signals();
   CLI::App app{
       "lume: builds self-extracting Windows installers, and lists, verifies and "
       "extracts them"};

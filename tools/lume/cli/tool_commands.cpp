@@ -35,6 +35,7 @@ struct InspectOptions {
   int code_page = kDefaultCodePage;
   bool json = false;
   bool quiet = false;
+  bool overwrite = false;
 };
 
 // A bar where someone watches standard error, plain lines where it goes to a
@@ -143,11 +144,15 @@ void add_tool_commands(CLI::App& app, int& exit_code) {
   extract->add_option("folder", extract_options->folder, "Folder to write into")->required();
   add_code_page_option(extract, *extract_options);
   extract->add_flag("-q,--quiet", extract_options->quiet, "No progress and no summary");
+  extract->add_flag("--overwrite", extract_options->overwrite,
+                    "Replace files already in the folder, each once its new one checks");
   extract->callback([extract_options, &exit_code] {
     const InspectOptions& o = *extract_options;
     Console console = console_for(o.quiet);
     Installer in = read_installer(o.installer);
-    exit_code = report(extract_installer(in, o.folder, o.code_page, console), o.installer, console,
+    ExistingFiles existing = o.overwrite ? ExistingFiles::replace : ExistingFiles::refuse;
+    exit_code = report(extract_installer(in, o.folder, o.code_page, console, existing),
+                       o.installer, console,
                        fmt::format("{}: {} files written", o.folder, in.files.size()));
   });
 }

@@ -42,20 +42,6 @@ struct PayloadPlan {
   uint64_t total_size = 0;
 };
 
-// An earlier build's output inside the source folder is no part of the product.
-void leave_out_output(SourceTree& tree, const fs::path& output, Console& console) {
-  std::error_code ec;
-  fs::path target = fs::weakly_canonical(output, ec);
-  if (ec) return;
-  std::erase_if(tree.files, [&](const SourceFile& file) {
-    std::error_code ignored;
-    if (fs::weakly_canonical(file.path, ignored) != target) return false;
-    console.warn(
-        fmt::format("{}: left out; it is the installer being written", file.path.string()));
-    return true;
-  });
-}
-
 // An installer built earlier and left in the source folder would otherwise
 // ship inside the new one. Only a file that reads as a whole installer is
 // left out; any other executable is the product's own.
@@ -68,6 +54,23 @@ bool is_installer(const fs::path& path) {
   } catch (const Error&) {
     return false;
   }
+}
+
+// An earlier build's output inside the source folder is no part of the
+// product. Any other file there that the output would replace is refused
+// later, as an input.
+void leave_out_output(SourceTree& tree, const fs::path& output, Console& console) {
+  std::error_code ec;
+  fs::path target = fs::weakly_canonical(output, ec);
+  if (ec) return;
+  std::erase_if(tree.files, [&](const SourceFile& file) {
+    std::error_code ignored;
+    if (fs::weakly_canonical(file.path, ignored) != target || !is_installer(file.path))
+      return false;
+    console.warn(
+        fmt::format("{}: left out; it is the installer being written", file.path.string()));
+    return true;
+  });
 }
 
 void leave_out_installers(SourceTree& tree, Console& console) {
@@ -114,6 +117,17 @@ PayloadPlan plan_payload(const Project& project, const fs::path& output, Console
   return plan;
 }
 
+// The output must replace nothing the build reads, under whatever name.
+void refuse_output_among_inputs(const fs::path& output, const BuildRequest& request,
+                                const std::vector<SourceFile>& sources) {
+  std::error_code ec;
+  if (!fs::exists(output, ec)) return;
+  refuse_output_is_input(output, request.project_file, "the project file");
+  refuse_output_is_input(output, request.stub, "the stub");
+  for (const SourceFile& file : sources)
+    refuse_output_is_input(output, file.path, "the source file " + file.path.string());
+}
+
 // Every file's contents back to back, with their directory entries.
 std::vector<uint8_t> read_contents(const PayloadPlan& plan,
                                    std::vector<PayloadFileEntry>& entries) {
@@ -150,7 +164,9 @@ BuildResult build_installer(const BuildRequest& request, Console& console) {
     throw Error(fmt::format("{}: code page {} cannot be used: {}", project.file.string(),
                             project.code_page, host::kUnusableCodePage));
   fs::path output = request.output.empty() ? default_output(project) : request.output;
+  refuse_unsafe_output(output);
   PayloadPlan plan = plan_payload(project, output, console);
+  refuse_output_among_inputs(output, request, plan.files);
 
   std::vector<std::string> warnings;
   SlotValues slots = make_slot_values(project, plan.relative_names, warnings);
@@ -163,6 +179,11 @@ BuildResult build_installer(const BuildRequest& request, Console& console) {
   std::vector<uint8_t> contents = read_contents(plan, entries);
   std::vector<uint8_t> head = header_and_directory(entries);
 
+  // Opened before compressing, which takes the time: an interrupted build
+  // then has a temporary file to remove, and leaves nothing.
+  AtomicFile out(output);
+  out.write(installer);
+  out.write(head);
   Progress progress(console.progress_style(), "compressing", contents.size());
   codec::EncodeOptions options;
   options.level = request.level;
@@ -173,9 +194,6 @@ BuildResult build_installer(const BuildRequest& request, Console& console) {
 
   BuildResult result;
   result.output = output;
-  AtomicFile out(output);
-  out.write(installer);
-  out.write(head);
   out.write(stream);
   out.commit();
   result.file_count = entries.size();

@@ -10,13 +10,18 @@
 
 namespace lume {
 
+enum class ExistingFiles { refuse, replace };
+
 // Writes the payload's files under folder with their last access and last
 // write times, by the installer's name rules: nothing lands outside folder,
-// and no symbolic link found there is followed. Returns what failed (files
-// whose contents do not check are removed again); throws lume::Error when
-// writing itself fails.
+// and no symbolic link found there is followed. A file already there is
+// refused before anything is written, unless existing says replace; then
+// it is replaced only by a file that is whole and checks. Returns what
+// failed (files whose contents do not check are not written); throws
+// lume::Error when writing itself fails.
 std::vector<std::string> extract_installer(const Installer& installer,
                                            const std::filesystem::path& folder, int code_page,
-                                           Console& console);
+                                           Console& console,
+                                           ExistingFiles existing = ExistingFiles::refuse);
 
 }  // namespace lume

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <fmt/core.h>
 #include <iconv.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <cstring>
 #include <vector>
 
+#include "tools/lume/base/atomic_file.h"
 #include "tools/lume/base/error.h"
 #include "tools/lume/host/file_time.h"
 
@@ -110,6 +112,16 @@ class FileReader {
 
 constexpr size_t kReadChunk = size_t(1) << 20;
 
+constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+// Only async-signal-safe calls: unlink, raise. SA_RESETHAND has put the
+// default action back, and the signal stays blocked until the handler
+// returns, so the raised one ends the tool right after.
+void remove_partial_files_and_end(int signal) {
+  visit_partial_files([](const char* path) { unlink(path); });
+  raise(signal);
+}
+
 }  // namespace
 
 FileTimes read_file_times(const fs::path& path) {
@@ -196,6 +208,19 @@ fs::path own_executable() {
   std::error_code ec;
   fs::path self = fs::read_symlink("/proc/self/exe", ec);
   return ec ? fs::path() : self;
+}
+
+void remove_partial_files_on_signals() {
+  struct sigaction action = {};
+  action.sa_handler = remove_partial_files_and_end;
+  action.sa_flags = SA_RESETHAND;
+  sigemptyset(&action.sa_mask);
+  for (int signal : kEndingSignals) sigaddset(&action.sa_mask, signal);
+  for (int signal : kEndingSignals) {
+    struct sigaction before = {};
+    if (sigaction(signal, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) continue;
+    sigaction(signal, &action, nullptr);
+  }
 }
 
 }  // namespace lume::host

@@ -1,7 +1,7 @@
 // Everything the tool asks of the host system beyond std::filesystem: reading
-// files, file times, code-page conversion, terminals, its own location. The
-// only file with POSIX calls, so that a Windows build of the tool replaces
-// just this.
+// files, file times, code-page conversion, terminals, its own location,
+// signals. The only file with POSIX calls, so that a Windows build of the
+// tool replaces just this.
 #pragma once
 
 #include <cstdint>
@@ -60,5 +60,11 @@ bool is_terminal(std::FILE* stream);
 
 // The path of the running executable; empty when the host cannot tell.
 std::filesystem::path own_executable();
+
+// From now on SIGINT, SIGTERM and SIGHUP remove the temporary files being
+// written (lume::visit_partial_files), then end the tool as the signal
+// would have (the shell sees 128 + the signal's number). A signal the tool
+// was started with ignored stays ignored.
+void remove_partial_files_on_signals();
 
 }  // namespace lume::host

@@ -1,0 +1,194 @@
+// The lume executable never destroys a user's file: what its outputs may
+// replace, extract over files already there, write failures, and signals
+// that end it halfway.
+#include <fcntl.h>
+#include <fmt/core.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <random>
+#include <thread>
+
+#include "tests/host/lume_test_files.h"
+
+namespace fs = std::filesystem;
+using lume_test::read_file;
+using lume_test::write_file;
+
+namespace {
+
+class OutputCli : public testing::Test {
+ protected:
+  OutputCli() {
+    lume_test::write_fake_stub(folder_ / "stub.exe");
+    write_file(folder_ / "lume.toml", "title = \"T\"\nfolder = \"F\"\nsource = \"src\"\n");
+    write_file(folder_ / "src/a.txt", "some contents");
+  }
+
+  // Runs a shell command in the scratch folder, $LUME being the tool; its
+  // exit status, standard error in err_.
+  int shell(const std::string& command) {
+    int status = std::system(fmt::format("cd '{}' && LUME='{}' && ({}) >out.txt 2>err.txt",
+                                         folder_.path().string(), LUME_TOOL, command)
+                                 .c_str());
+    err_ = read_file(folder_ / "err.txt");
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  int run(const std::string& arguments) { return shell("\"$LUME\" " + arguments); }
+
+  // Temporary files below the scratch folder, which may change meanwhile.
+  std::vector<std::string> partial_files() {
+    std::vector<std::string> found;
+    std::error_code ec;
+    for (fs::recursive_directory_iterator it(folder_.path(), ec), end; !ec && it != end;
+         it.increment(ec))
+      if (it->path().extension() == ".partial") found.push_back(it->path().string());
+    return found;
+  }
+
+  // Starts lume, sends it signal as soon as it has a temporary file, and
+  // returns how it ended (normally, when it was never seen writing).
+  int interrupt(std::vector<std::string> arguments, int signal) {
+    std::vector<char*> argv{const_cast<char*>(LUME_TOOL)};
+    for (std::string& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    pid_t child = fork();
+    if (child == 0) {
+      int null = open("/dev/null", O_WRONLY);
+      if (chdir(folder_.path().c_str()) != 0 || dup2(null, 1) < 0 || dup2(null, 2) < 0) _exit(127);
+      std::signal(SIGINT, SIG_DFL);  // a background job starts with SIGINT ignored
+      execv(LUME_TOOL, argv.data());
+      _exit(127);
+    }
+    auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    int status = 0;
+    while (waitpid(child, &status, WNOHANG) == 0) {
+      if (!partial_files().empty() || std::chrono::steady_clock::now() > give_up) {
+        kill(child, signal);
+        waitpid(child, &status, 0);
+        break;
+      }
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    return status;
+  }
+
+  lume_test::ScratchFolder folder_;
+  std::string err_;
+};
+
+}  // namespace
+
+// The final rename would put the output in place of each of these; as root,
+// of /dev/null itself (a device of the test's own where it may make one).
+TEST_F(OutputCli, RefusesAnOutputThatIsNoRegularFileOrIsAnInput) {
+  fs::create_directory(folder_ / "folder");
+  ASSERT_EQ(mkfifo((folder_ / "fifo").c_str(), 0600), 0);
+  fs::create_symlink("fifo", folder_ / "link");
+  fs::create_hard_link(folder_ / "lume.toml", folder_ / "project-link");
+  std::string device = "/dev/null";
+  if (mknod((folder_ / "device").c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0) device = "device";
+  const std::string project = read_file(folder_ / "lume.toml");
+  const std::pair<std::string, std::string> cases[] = {
+      {"build -q --stub stub.exe -o folder", "folder: is a folder; the output can only"},
+      {"encode src/a.txt fifo", "fifo: is a FIFO; the output can only be a new or a regular"},
+      {"decode --size 1 src/a.txt " + device, device + ": is a device; the output can only"},
+      {"build -q --stub stub.exe -o link", "link: is a symbolic link to a FIFO; the output"},
+      {"build -q --stub stub.exe -o lume.toml", "lume.toml: is the project file; the output "
+                                                "would replace it"},
+      {"build -q --stub stub.exe -o project-link", "project-link: is the project file"},
+      {"build -q --stub stub.exe -o stub.exe", "stub.exe: is the stub"},
+      {"build -q --stub stub.exe -o src/a.txt", "src/a.txt: is the source file src/a.txt"},
+      {"encode lume.toml ./lume.toml", "./lume.toml: is the input file"},
+  };
+  for (const auto& [command, message] : cases) {
+    EXPECT_EQ(run(command), 1) << command;
+    EXPECT_EQ(err_.rfind("lume: " + message, 0), 0u) << err_;
+  }
+  EXPECT_TRUE(fs::is_directory(fs::symlink_status(folder_ / "folder")));
+  EXPECT_TRUE(fs::is_fifo(fs::symlink_status(folder_ / "fifo")));
+  EXPECT_TRUE(fs::is_character_file(fs::symlink_status(folder_ / device)));
+  EXPECT_EQ(read_file(folder_ / "lume.toml"), project);
+  EXPECT_EQ(read_file(folder_ / "src/a.txt"), "some contents");
+  EXPECT_EQ(partial_files(), std::vector<std::string>{});
+
+  // A link to some other regular file is replaced; what it named is not.
+  write_file(folder_ / "elsewhere", "kept");
+  fs::create_symlink("elsewhere", folder_ / "to-elsewhere");
+  EXPECT_EQ(run("build -q --stub stub.exe -o to-elsewhere"), 0) << err_;
+  EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(folder_ / "to-elsewhere")));
+  EXPECT_EQ(read_file(folder_ / "elsewhere"), "kept");
+}
+
+TEST_F(OutputCli, ExtractReplacesAFileAlreadyThereOnlyWhenToldToAndByAFileThatChecks) {
+  ASSERT_EQ(run("build -q --stub stub.exe -o setup.exe"), 0);
+  write_file(folder_ / "out/a.txt", "mine");
+  EXPECT_EQ(run("extract -q setup.exe out"), 1);
+  EXPECT_NE(err_.find("out/a.txt: a file of this name is already there; give --overwrite"),
+            std::string::npos)
+      << err_;
+  EXPECT_EQ(read_file(folder_ / "out/a.txt"), "mine");
+  EXPECT_EQ(run("extract -q --overwrite setup.exe out"), 0);
+  EXPECT_EQ(read_file(folder_ / "out/a.txt"), "some contents");
+
+  std::vector<uint8_t> bytes = lume_test::read_bytes(folder_ / "setup.exe");
+  bytes[lume_test::fake_stub().size() + 12] ^= 0x01;  // the first entry's check value
+  std::ofstream(folder_ / "setup.exe", std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  write_file(folder_ / "out/a.txt", "mine");
+  EXPECT_EQ(run("extract -q --overwrite setup.exe out"), 1);
+  EXPECT_NE(err_.find("a.txt: check value"), std::string::npos) << err_;
+  EXPECT_EQ(read_file(folder_ / "out/a.txt"), "mine");
+  EXPECT_EQ(partial_files(), std::vector<std::string>{});
+}
+
+// Permissions do not hold for root, but /sys refuses new files to anyone;
+// a file size limit fails writes as a full disk does, for anyone.
+TEST_F(OutputCli, AWriteFailureNamesItsReasonAndLeavesNothing) {
+  write_file(folder_ / "src/big.bin", std::string(1 << 20, '\0'));
+  ASSERT_EQ(run("build -q --level 1 --stub stub.exe -o setup.exe"), 0);
+  EXPECT_EQ(shell("trap '' XFSZ; ulimit -f 64; exec \"$LUME\" extract -q setup.exe out"), 1);
+  EXPECT_NE(err_.find("out/big.bin: write failed: File too large"), std::string::npos) << err_;
+  EXPECT_FALSE(fs::exists(folder_ / "out/big.bin"));
+  EXPECT_EQ(partial_files(), std::vector<std::string>{});
+  if (fs::is_directory("/sys/kernel")) {
+    EXPECT_EQ(run("build -q --stub stub.exe -o /sys/lume-test.exe"), 1);
+    EXPECT_EQ(err_, "lume: /sys/lume-test.exe: cannot create: Permission denied\n");
+  }
+}
+
+// The temporary file stands from before compressing, which takes seconds
+// for 4 MiB of random letters; the signal comes as soon as it appears.
+TEST_F(OutputCli, AnInterruptedBuildLeavesNoTemporaryFile) {
+  std::mt19937 random(11);
+  std::string letters(4 << 20, ' ');
+  for (char& c : letters) c = char('a' + random() % 26);
+  write_file(folder_ / "src/big.txt", letters);
+  for (int signal : {SIGINT, SIGTERM}) {
+    int status = interrupt({"build", "-q", "--stub", "stub.exe", "-o", "setup.exe"}, signal);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+    EXPECT_EQ(partial_files(), std::vector<std::string>{});
+    EXPECT_FALSE(fs::exists(folder_ / "setup.exe"));
+  }
+}
+
+// Extracting is quick: a run that ended before the signal is tried again.
+TEST_F(OutputCli, AnInterruptedExtractLeavesNoTemporaryOrCutShortFile) {
+  const std::string contents(1 << 20, '\0');
+  for (int k = 0; k < 24; ++k) write_file(folder_ / fmt::format("src/{:02}.bin", k), contents);
+  ASSERT_EQ(run("build -q --level 1 --stub stub.exe -o setup.exe"), 0);
+  int status = 0;
+  for (int attempt = 0; attempt < 4 && !WIFSIGNALED(status); ++attempt) {
+    fs::remove_all(folder_ / "out");
+    status = interrupt({"extract", "-q", "setup.exe", "out"}, SIGTERM);
+  }
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+  EXPECT_EQ(partial_files(), std::vector<std::string>{});
+  for (const auto& entry : fs::directory_iterator(folder_ / "out"))
+    EXPECT_EQ(fs::file_size(entry.path()), contents.size()) << entry.path();
+}
