@@ -18,11 +18,7 @@ using lume_test::write_file;
 
 namespace {
 
-struct Outcome {
-  int status;
-  std::string out;
-  std::string err;
-};
+using Outcome = lume_test::ToolOutcome;
 
 class CarelessInput : public testing::Test {
  protected:
@@ -38,11 +34,7 @@ class CarelessInput : public testing::Test {
   }
 
   Outcome run(const std::string& arguments) {
-    std::string command = fmt::format("cd '{}' && '{}' {} >out.txt 2>err.txt",
-                                      folder_.path().string(), LUME_TOOL, arguments);
-    int status = std::system(command.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(folder_ / "out.txt"),
-            read_file(folder_ / "err.txt")};
+    return lume_test::run_tool(folder_.path(), LUME_TOOL, arguments);
   }
 
   // Builds setup.exe from lume.toml and overwrites the first text after the

@@ -11,11 +11,7 @@ using lume_test::write_file;
 
 namespace {
 
-struct Outcome {
-  int status;
-  std::string out;
-  std::string err;
-};
+using Outcome = lume_test::ToolOutcome;
 
 class Cli : public testing::Test {
  protected:
@@ -27,11 +23,7 @@ class Cli : public testing::Test {
 
   // Runs lume (or another copy of it) with arguments in the scratch folder.
   Outcome run(const std::string& arguments, const fs::path& tool = LUME_TOOL) {
-    std::string command = fmt::format("cd '{}' && '{}' {} >out.txt 2>err.txt",
-                                      folder_.path().string(), tool.string(), arguments);
-    int status = std::system(command.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(folder_ / "out.txt"),
-            read_file(folder_ / "err.txt")};
+    return lume_test::run_tool(folder_.path(), tool, arguments);
   }
 
   lume_test::ScratchFolder folder_;

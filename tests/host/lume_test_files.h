@@ -2,6 +2,7 @@
 #pragma once
 
 #include <stdlib.h>
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -127,6 +128,24 @@ inline size_t section_header(const std::vector<uint8_t>& bytes, const char* name
   for (size_t at = 0x80; at + 8 < 0x400; ++at)
     if (std::memcmp(bytes.data() + at, padded, 8) == 0) return at;
   return 0;
+}
+
+// How a run of a lume executable ended, and what it printed.
+struct ToolOutcome {
+  int status;  // the exit status; -1 when it did not exit (a signal)
+  std::string out;
+  std::string err;
+};
+
+// Runs tool with arguments (shell words) in folder, where its standard
+// output and error are kept as out.txt and err.txt.
+inline ToolOutcome run_tool(const fs::path& folder, const fs::path& tool,
+                            const std::string& arguments) {
+  std::string command = "cd '" + folder.string() + "' && '" + tool.string() + "' " + arguments +
+                        " >out.txt 2>err.txt";
+  int status = std::system(command.c_str());
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(folder / "out.txt"),
+          read_file(folder / "err.txt")};
 }
 
 inline void write_fake_stub(const fs::path& path) {
