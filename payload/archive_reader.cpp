@@ -46,12 +46,6 @@ int32_t read_payload(unsigned char* buffer, int32_t count) {
   return got;
 }
 
-uint32_t read_u32() {
-  unsigned char bytes[4] = {0, 0, 0, 0};
-  read_payload(bytes, 4);
-  return load_u32le(bytes);
-}
-
 bool installer_file_name(char* out, const char* program_name) {
   if (!copy_text(out, kPathCapacity, program_name)) return false;
   return ends_with_ignoring_case(out, ".exe") || append_text(out, kPathCapacity, ".exe");

@@ -22,9 +22,6 @@ extern const char kUnconfiguredMessage[];
 // came (0 on a read error).
 int32_t read_payload(unsigned char* buffer, int32_t count);
 
-// A little-endian word through read_payload; bytes that do not arrive read as 0.
-uint32_t read_u32();
-
 // The installer's own file: the name it was started by, with ".exe" appended
 // unless it already ends in it (any letter case). False when that does not
 // fit a path.
