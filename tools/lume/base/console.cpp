@@ -4,6 +4,22 @@
 
 namespace lume {
 
+std::string without_controls(std::string_view utf8) {
+  std::string out;
+  for (size_t k = 0; k < utf8.size(); ++k) {
+    const uint8_t c = uint8_t(utf8[k]);
+    if (c < 0x20 || c == 0x7F) {
+      out += fmt::format("\\x{:02X}", c);
+    } else if (c == 0xC2 && k + 1 < utf8.size() && uint8_t(utf8[k + 1]) >= 0x80 &&
+               uint8_t(utf8[k + 1]) <= 0x9F) {
+      out += fmt::format("\\u{:04X}", uint8_t(utf8[++k]));  // U+0080 to U+009F
+    } else {
+      out += char(c);
+    }
+  }
+  return out;
+}
+
 namespace {
 
 constexpr double kBarRedrawSeconds = 0.1;

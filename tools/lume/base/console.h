@@ -8,9 +8,15 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace lume {
+
+// utf8 fit to print: its control characters (C0 and DEL as \xNN, C1 as
+// \uNNNN) escaped, so that no text from a file can move the cursor, clear
+// the screen or set the window's title.
+std::string without_controls(std::string_view utf8);
 
 enum class ProgressStyle {
   none,   // --quiet: no progress and no summary

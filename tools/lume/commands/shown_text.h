@@ -9,13 +9,10 @@ namespace lume {
 // UTF-8 of the code page's text; bytes the code page does not define as \xNN.
 std::string decoded_text(std::string_view bytes, int code_page);
 
-// The same for the terminal: control characters (C0, DEL and C1) as \xNN or
-// \uNNNN, so that an installer's texts cannot move the cursor, clear the
+// The same for the terminal, through without_controls (base/console.h), so
+// that an installer's texts cannot move the cursor, clear the
 // screen or set the window's title.
 std::string shown_text(std::string_view bytes, int code_page);
-
-// utf8 with its control characters escaped as shown_text escapes them.
-std::string without_controls(std::string_view utf8);
 
 // A JSON string literal, quotes included. Bytes that are no valid UTF-8
 // (a path may hold any) become U+FFFD, so the literal always is.

@@ -8,6 +8,7 @@
 #include "common/bounded_text.h"
 #include "payload/archive_format.h"
 #include "payload/directory_rules.h"
+#include "tools/lume/base/console.h"
 #include "tools/lume/base/error.h"
 #include "tools/lume/project/payload_names.h"
 #include "uninstaller/uninstall_data.h"
@@ -15,35 +16,6 @@
 namespace lume {
 
 namespace {
-
-bool same_ignoring_ascii_case(char a, char b) {
-  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; };
-  return lower(a) == lower(b);
-}
-
-size_t find_ignoring_case(std::string_view text, std::string_view what) {
-  auto it =
-      std::search(text.begin(), text.end(), what.begin(), what.end(), same_ignoring_ascii_case);
-  return it == text.end() ? std::string_view::npos : size_t(it - text.begin());
-}
-
-bool ends_with_ignoring_case(std::string_view text, std::string_view tail) {
-  return text.size() >= tail.size() &&
-         find_ignoring_case(text.substr(text.size() - tail.size()), tail) == 0;
-}
-
-// A project text for a message, its control characters as \xNN, so that
-// the message cannot be made to say something else.
-std::string printable(std::string_view text) {
-  std::string out;
-  for (char c : text) {
-    if (first_control_character(&c, 1) == 0)
-      out += fmt::format("\\x{:02X}", uint8_t(c));
-    else
-      out += c;
-  }
-  return out;
-}
 
 class SlotMaker {
  public:
@@ -146,11 +118,11 @@ class SlotMaker {
     if (shortcut.link_name.empty())
       fail(fmt::format("a {} shortcut with an empty name; an empty name ends the table", table),
            line);
-    std::string what = fmt::format("{} shortcut '{}'", table, printable(shortcut.link_name));
+    std::string what = fmt::format("{} shortcut '{}'", table, without_controls(shortcut.link_name));
     ShortcutRowValue row;
     row.link_name = text(what + " name", shortcut.link_name, kShortcutFieldWidth, line);
     refuse_bad_name(what + " name", row.link_name, false, line);
-    if (!ends_with_ignoring_case(row.link_name, ".lnk"))
+    if (!ends_with_ignoring_case(row.link_name.c_str(), ".lnk"))
       fail(what + ": the name must end in \".lnk\"; the installer adds nothing to it", line);
 
     std::string target_utf8 = shortcut.target;
@@ -166,7 +138,7 @@ class SlotMaker {
       fail(what + ": the target holds \".exe \", where the installer would cut it short", line);
     row.file_field = target;
     if (shortcut.has_arguments) {
-      if (!ends_with_ignoring_case(target, ".exe"))
+      if (!ends_with_ignoring_case(target.c_str(), ".exe"))
         fail(what +
                  ": arguments need a target ending in \".exe\"; the installer finds them "
                  "behind \".exe \"",
