@@ -110,6 +110,7 @@ start_display() {
     done
     if kill -0 "$LUME_XVFB_PID" 2>/dev/null && [ -e "/tmp/.X11-unix/X$n" ]; then
       export DISPLAY=":$n"
+      echo "$LUME_XVFB_PID :$n" >"$LUME_BUILD/xvfb.pid"
       return 0
     fi
     kill "$LUME_XVFB_PID" 2>/dev/null || true
@@ -204,14 +205,24 @@ wine_stop() {
   if [ -n "${WINEPREFIX:-}" ] && [ -n "${LUME_WINESERVER:-}" ]; then
     bounded 30 "$LUME_WINESERVER" -k >/dev/null 2>&1 || true
   fi
-  if [ -n "${LUME_XVFB_PID:-}" ]; then kill "$LUME_XVFB_PID" >/dev/null 2>&1 || true; fi
+  if [ -n "${LUME_XVFB_PID:-}" ]; then
+    kill "$LUME_XVFB_PID" >/dev/null 2>&1 || true
+    rm -f "$LUME_BUILD/xvfb.pid"
+  fi
   LUME_XVFB_PID=""
 }
 
 # stop_left_wine: the wineservers of this build folder's prefixes, and with
-# them every Wine program they serve.
+# them every Wine program they serve, and the display they showed on.
 stop_left_wine() {
-  local prefix server
+  local prefix server xvfb
+  # Only the Xvfb that the run started: its process, on its display.
+  xvfb=$(cat "$LUME_BUILD/xvfb.pid" 2>/dev/null || true)
+  if [ -n "$xvfb" ] && tr '\0' ' ' <"/proc/${xvfb% *}/cmdline" 2>/dev/null |
+       grep -q "^Xvfb ${xvfb#* } "; then
+    kill "${xvfb% *}"
+  fi
+  rm -f "$LUME_BUILD/xvfb.pid"
   for prefix in wineprefix32:"$LUME_WINE32_ROOT/usr/lib/wine/wineserver32" \
                 wineprefix64:"$WINESERVER64"; do
     server=${prefix#*:}
