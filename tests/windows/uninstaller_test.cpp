@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -101,6 +102,63 @@ std::optional<DWORD> exit_code_of(DWORD process_id, int timeout_ms) {
   CloseHandle(process);
   return code;
 }
+
+// The file a process runs, with its full path.
+std::string image_of(DWORD process_id) {
+  char path[MAX_PATH] = {};
+  DWORD size = MAX_PATH;
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process_id);
+  if (process == nullptr) return "";
+  if (!QueryFullProcessImageNameA(process, 0, path, &size)) path[0] = 0;
+  CloseHandle(process);
+  return path;
+}
+
+// The files and folders that the system deletes when Windows next starts,
+// in order (pairs of a name and an empty new name, the name behind "\\??\\").
+std::vector<std::string> deleted_at_restart() {
+  std::vector<std::string> deleted;
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager", 0,
+                    KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    return deleted;
+  std::vector<char> value(1 << 20);
+  DWORD size = DWORD(value.size());
+  if (RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, nullptr,
+                       reinterpret_cast<BYTE*>(value.data()), &size) == ERROR_SUCCESS) {
+    std::vector<std::string> names;
+    for (DWORD at = 0; at < size; at += DWORD(names.back().size()) + 1)
+      names.emplace_back(value.data() + at);
+    for (size_t i = 0; i + 1 < names.size(); i += 2) {
+      if (names[i + 1].empty() && names[i].rfind("\\??\\", 0) == 0) deleted.push_back(names[i].substr(4));
+    }
+  }
+  RegCloseKey(key);
+  return deleted;
+}
+
+// Wine takes its own build of a system DLL even where a program's folder
+// holds one; Windows has no other to take. While this lives, Wine does as
+// Windows for the uninstaller's copy and uxtheme.dll, which message boxes
+// load by its bare name.
+class PlantedDllsPreferred {
+ public:
+  PlantedDllsPreferred() {
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, REG_OPTION_VOLATILE, KEY_SET_VALUE,
+                        nullptr, &key, nullptr) != ERROR_SUCCESS)
+      return;
+    RegSetValueExA(key, "uxtheme", 0, REG_SZ, reinterpret_cast<const BYTE*>("native,builtin"),
+                   sizeof "native,builtin");
+    RegCloseKey(key);
+  }
+  ~PlantedDllsPreferred() { RegDeleteKeyA(HKEY_CURRENT_USER, kKey); }
+  PlantedDllsPreferred(const PlantedDllsPreferred&) = delete;
+  PlantedDllsPreferred& operator=(const PlantedDllsPreferred&) = delete;
+
+ private:
+  static constexpr const char* kKey = "Software\\Wine\\AppDefaults\\lumeuinsx.exe\\DllOverrides";
+};
 
 // An installation as the installer leaves it: "lumeuins.exe", the data file,
 // the recorded files, shortcut files in the Start menu's programs and on the
@@ -245,19 +303,31 @@ class Uninstaller : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(Uninstaller, LauncherRestartsFromACopyInATemporaryFolderWithBlanks) {
-  std::vector<std::string> environment = environment_with_temp(temp_.substr(0, temp_.size() - 1));
+// What another program of the user may have put into the temporary folder
+// beforehand: a program under the copy's name, and the test DLL under the
+// name of one that the uninstaller's boxes load by its bare name.
+TEST_F(Uninstaller, LauncherRestartsFromACopyInANewFolderOfItsOwn) {
+  ASSERT_TRUE(lume_test::write_file(temp_ + "lumeuinsx.exe", "planted"));
+  ASSERT_TRUE(lume_test::copy_file(lume_test::windows_path(LUME_PLANTED_DLL), temp_ + "uxtheme.dll"));
+  PlantedDllsPreferred preferred;
+  std::vector<std::string> environment =
+      environment_with_temp(temp_.substr(0, temp_.size() - 1));
   ChildProcess launcher = ChildProcess::start(lume_test::quoted(installed()), &environment);
   ASSERT_TRUE(launcher.started());
   std::vector<SeenWindow> shown;
   EXPECT_EQ(robot_.watch_until_exit(launcher, &shown), 0u);
   EXPECT_TRUE(shown.empty()) << "the launcher showed a window";
-  EXPECT_TRUE(lume_test::file_exists(temp_ + "lumeuinsx.exe"));
 
   std::optional<SeenWindow> question = robot_.wait_for({caption_, "#32770"});
   ASSERT_TRUE(question);
   EXPECT_NE(question->process_id, launcher.id());
   DWORD copy = question->process_id;
+  // "<temp>\lume<32 hexadecimal digits>\lumeuinsx.exe"
+  std::string copy_path = image_of(copy);
+  std::string folder = copy_path.substr(0, copy_path.rfind('\\'));
+  EXPECT_EQ(copy_path.substr(folder.size()), "\\lumeuinsx.exe");
+  EXPECT_EQ(folder.substr(0, temp_.size() + 4), temp_ + "lume") << copy_path;
+  EXPECT_EQ(folder.size(), temp_.size() + 36) << copy_path;
   confirm_and_complete(copy);
   EXPECT_EQ(exit_code_of(copy, 10000), 0u);
 
@@ -266,7 +336,27 @@ TEST_F(Uninstaller, LauncherRestartsFromACopyInATemporaryFolderWithBlanks) {
   // The installation folder and its emptied parent went with the data file.
   EXPECT_FALSE(lume_test::folder_exists(folder_));
   EXPECT_FALSE(lume_test::folder_exists(root_ + "Programs"));
-  EXPECT_TRUE(lume_test::file_exists(temp_ + "lumeuinsx.exe"));  // the copy stays behind
+  EXPECT_EQ(lume_test::read_file(temp_ + "lumeuinsx.exe"), "planted");
+  EXPECT_FALSE(lume_test::file_exists(temp_ + "uxtheme.dll.loaded"));
+  // The copy stays until Windows starts again, which deletes it, then its
+  // folder.
+  EXPECT_TRUE(lume_test::file_exists(copy_path));
+  std::vector<std::string> pending = deleted_at_restart();
+  auto copy_entry = std::find(pending.begin(), pending.end(), copy_path);
+  ASSERT_NE(copy_entry, pending.end());
+  EXPECT_NE(std::find(copy_entry, pending.end(), folder), pending.end());
+}
+
+// The routine every program of ours starts with, wired in: a copy run from
+// the temporary folder, beside a DLL planted there, shows its question
+// without loading it.
+TEST_F(Uninstaller, TheCopyLoadsNoDllPlantedBesideIt) {
+  ASSERT_TRUE(lume_test::copy_file(lume_test::windows_path(LUME_PLANTED_DLL), temp_ + "uxtheme.dll"));
+  PlantedDllsPreferred preferred;
+  ChildProcess removal = run_removal();
+  ASSERT_TRUE(robot_.answer_message_box({caption_, "", removal.id()}, IDNO));
+  EXPECT_EQ(removal.wait_exit(), 1u);
+  EXPECT_FALSE(lume_test::file_exists(temp_ + "uxtheme.dll.loaded"));
 }
 
 TEST_F(Uninstaller, RemovalKeepsAFolderThatStillHoldsAUsersFile) {
