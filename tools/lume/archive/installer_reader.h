@@ -10,6 +10,7 @@
 
 #include "payload/archive_format.h"
 #include "tools/lume/archive/directory_writer.h"
+#include "tools/lume/stub/manifest_level.h"
 #include "tools/lume/stub/slot_values.h"
 
 namespace lume {
@@ -32,6 +33,7 @@ struct Installer {
   // The PE header's certificate table (a signature); both 0 when unsigned.
   uint32_t certificate_offset = 0;
   uint32_t certificate_size = 0;
+  ManifestLevel manifest;  // what the stub asks Windows for when it starts
 
   std::span<const uint8_t> directory() const;
   std::span<const uint8_t> stream() const;

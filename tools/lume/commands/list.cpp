@@ -87,6 +87,7 @@ std::string list_text(const Installer& in, int code_page) {
                      v.run_after_install.empty() ? "(nothing)" : shown(v.run_after_install));
   out += table_text("StartMenuShortcuts", shown_rows(v.start_menu, code_page, shown_text));
   out += table_text("DesktopShortcuts", shown_rows(v.desktop, code_page, shown_text));
+  out += fmt::format("Execution level: {}\n", without_controls(level_text(in.manifest)));
   out += fmt::format("Payload: {} files, {} bytes; directory {} bytes; stream {} bytes\n",
                      in.header.file_count, in.header.total_size, in.header.directory_size,
                      stream_size(in));
@@ -118,6 +119,10 @@ std::string list_json(const Installer& in, int code_page) {
                      table_json(shown_rows(v.start_menu, code_page, decoded_text)));
   out += fmt::format("  \"desktop_shortcuts\": {},\n",
                      table_json(shown_rows(v.desktop, code_page, decoded_text)));
+  out += fmt::format("  \"execution_level\": \"{}\",\n", level_name(in.manifest.level));
+  std::optional<std::string> manifest_problem = level_problem(in.manifest);
+  out += fmt::format("  \"manifest_problem\": {},\n",
+                     manifest_problem ? json_string(*manifest_problem) : "null");
   out += fmt::format("  \"file_count\": {},\n  \"total_size\": {},\n", in.header.file_count,
                      in.header.total_size);
   out += fmt::format("  \"directory_size\": {},\n  \"stream_size\": {},\n",

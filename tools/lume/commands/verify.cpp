@@ -51,6 +51,7 @@ std::string behind_text(const Behind& behind) {
 std::vector<std::string> verify_installer(const Installer& in, int code_page, Console& console,
                                           Behind* behind) {
   std::vector<std::string> problems = build_refusals(in, code_page);
+  if (std::optional<std::string> level = level_problem(in.manifest)) problems.push_back(*level);
   FileCutter cutter(in.directory(), in.files,
                     {nullptr, nullptr, [&](const PayloadFileEntry& file, uint32_t check) {
                        if (check != file.check)

@@ -17,6 +17,7 @@ enum : size_t {
   kSignatureSize = 4,        // "PE\0\0"
   kFileHeaderSize = 20,
   kSectionHeaderSize = 40,
+  kResourceEntry = 2,
   kCertificateEntry = 4,
 };
 
@@ -59,15 +60,18 @@ std::optional<PeImage> read_pe_image(std::span<const uint8_t> bytes, std::string
   image.pe32_plus = magic == kPe32PlusMagic;
 
   const uint64_t count_at = optional + (image.pe32_plus ? kDirectoryCountAt64 : kDirectoryCountAt32);
-  if (count_at + 4 <= optional + optional_size && count_at + 4 <= bytes.size()) {
-    const uint64_t entries = u32(bytes, count_at);
-    const uint64_t entry = count_at + 4 + kCertificateEntry * 8;
-    if (entries > kCertificateEntry && entry + 8 <= optional + optional_size &&
+  // Entry k of the data directory, when the headers hold it; else nothing.
+  auto directory_entry = [&](uint64_t k, uint32_t& first, uint32_t& second) {
+    if (count_at + 4 > optional + optional_size || count_at + 4 > bytes.size()) return;
+    const uint64_t entry = count_at + 4 + k * 8;
+    if (u32(bytes, count_at) > k && entry + 8 <= optional + optional_size &&
         entry + 8 <= bytes.size()) {
-      image.certificate_offset = u32(bytes, entry);
-      image.certificate_size = u32(bytes, entry + 4);
+      first = u32(bytes, entry);
+      second = u32(bytes, entry + 4);
     }
-  }
+  };
+  directory_entry(kCertificateEntry, image.certificate_offset, image.certificate_size);
+  directory_entry(kResourceEntry, image.resource_address, image.resource_size);
 
   const uint64_t table = optional + optional_size;
   if (table + uint64_t(section_count) * kSectionHeaderSize > bytes.size())
@@ -78,6 +82,7 @@ std::optional<PeImage> read_pe_image(std::span<const uint8_t> bytes, std::string
     const char* text = reinterpret_cast<const char*>(bytes.data() + at);
     s.name.assign(text, strnlen(text, 8));
     s.virtual_size = u32(bytes, at + 8);
+    s.virtual_address = u32(bytes, at + 12);
     s.file_size = u32(bytes, at + 16);
     s.file_offset = u32(bytes, at + 20);
     image.sections.push_back(std::move(s));
