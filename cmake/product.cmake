@@ -6,6 +6,12 @@
 
 include(${CMAKE_CURRENT_LIST_DIR}/product-code.cmake)
 
+# Optimised across files at the link: the compiler then drops what no
+# caller needs and merges what several share, which takes about a tenth off
+# the stub's code. Only here: the 32-bit core tree tests the core's files
+# as the compiler makes them one by one.
+target_compile_options(lume_product_code INTERFACE -flto)
+
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   set(LUME_ENTRY_SYMBOL _lume_start)
 else()
@@ -19,7 +25,7 @@ function(lume_product_executable name)
   add_executable(${name} ${P_SOURCES})
   target_link_libraries(${name} PRIVATE lume_product_code lume_program_start ${P_LIBRARIES})
   target_link_options(${name} PRIVATE
-    -nostdlib -nostartfiles -s
+    -flto -Os -nostdlib -nostartfiles -s
     -Wl,--gc-sections -Wl,--subsystem,windows -Wl,-e,${LUME_ENTRY_SYMBOL}
     -Wl,--file-alignment,512 -Wl,--disable-dynamicbase -Wl,--disable-reloc-section
     -Wl,--no-insert-timestamp -Wl,--build-id=none)
