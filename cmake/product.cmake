@@ -42,14 +42,38 @@ function(lume_size_limit target limit)
     VERBATIM)
 endfunction()
 
-# lume_embed_file(TARGET_NAME INPUT_TARGET SYMBOL OUTPUT_CPP): generate a C++
-# source holding the bytes of another target's output as a constant array
-# SYMBOL with its length SYMBOL_size, rebuilt whenever that output changes.
-function(lume_embed_file name input_target symbol output)
+# The encoder for the build machine (tools/lume/codec/encode_file.cpp), built
+# by this run as a host tree of its own under host-encoder/: the payload's
+# compressor needs the host's C++ library and threads, which the product's
+# compilers do not link. Rebuilt whenever this tree builds (Ninja finds
+# nothing to do when no source changed); CMAKE_BUILD_PARALLEL_LEVEL, which
+# scripts/build sets, bounds its jobs.
+include(ExternalProject)
+set(LUME_HOST_ENCODER ${CMAKE_BINARY_DIR}/host-encoder/tools/lume/codec/lume_encode_file)
+ExternalProject_Add(lume_host_encoder
+  SOURCE_DIR ${PROJECT_SOURCE_DIR}
+  BINARY_DIR ${CMAKE_BINARY_DIR}/host-encoder
+  CMAKE_GENERATOR Ninja
+  CMAKE_ARGS -DLUME_ENCODER_ONLY=ON -DCMAKE_BUILD_TYPE=Release
+             -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++
+  BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --target lume_encode_file
+  BUILD_ALWAYS ON
+  BUILD_BYPRODUCTS ${LUME_HOST_ENCODER}
+  INSTALL_COMMAND "")
+
+# lume_embed_compressed(TARGET_NAME INPUT_TARGET SYMBOL OUTPUT_CPP): generate
+# a C++ source holding another target's output compressed by the host
+# encoder, as a constant array SYMBOL with its length SYMBOL_size and the
+# length of the output itself, SYMBOL_decoded_size; rebuilt whenever that
+# output or the encoder changes.
+function(lume_embed_compressed name input_target symbol output)
+  set(stream ${output}.stream)
   add_custom_command(OUTPUT ${output}
-    COMMAND ${CMAKE_COMMAND} -DINPUT=$<TARGET_FILE:${input_target}> -DOUTPUT=${output}
-            -DSYMBOL=${symbol} -P ${PROJECT_SOURCE_DIR}/cmake/embed-file.cmake
-    DEPENDS ${input_target} ${PROJECT_SOURCE_DIR}/cmake/embed-file.cmake
+    COMMAND ${LUME_HOST_ENCODER} $<TARGET_FILE:${input_target}> ${stream}
+    COMMAND ${CMAKE_COMMAND} -DINPUT=${stream} -DDECODED_FROM=$<TARGET_FILE:${input_target}>
+            -DOUTPUT=${output} -DSYMBOL=${symbol} -P ${PROJECT_SOURCE_DIR}/cmake/embed-file.cmake
+    DEPENDS ${input_target} lume_host_encoder ${LUME_HOST_ENCODER}
+            ${PROJECT_SOURCE_DIR}/cmake/embed-file.cmake
     VERBATIM)
   add_custom_target(${name} DEPENDS ${output})
 endfunction()
