@@ -35,7 +35,7 @@ class UnsoundInstaller : public testing::Test {
   }
 
   Installer installer(std::vector<uint8_t> bytes) {
-    return parse_installer(std::move(bytes), "setup.exe");
+    return parse_installer(std::move(bytes), "setup.exe", lume_test::fake_stubs());
   }
 
   // The installer with the second half of its stream gone.

@@ -6,16 +6,13 @@
 
 namespace lume {
 
-// UTF-8 of the code page's text; bytes the code page does not define as \xNN.
+// UTF-8 of the code page's text; when the code page does not define its
+// bytes, the whole text as hex_escaped (base/text.h) gives it.
 std::string decoded_text(std::string_view bytes, int code_page);
 
-// The same for the terminal, through without_controls (base/console.h), so
-// that an installer's texts cannot move the cursor, clear the
-// screen or set the window's title.
+// The same for the terminal, through escaped_text (base/text.h), so that an
+// installer's texts cannot move the cursor, clear the screen, set the
+// window's title or pass for other texts.
 std::string shown_text(std::string_view bytes, int code_page);
-
-// A JSON string literal, quotes included. Bytes that are no valid UTF-8
-// (a path may hold any) become U+FFFD, so the literal always is.
-std::string json_string(std::string_view text);
 
 }  // namespace lume
