@@ -47,7 +47,8 @@ bool has_raw_control(const std::string& text) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   try {
-    lume::Installer in = lume::parse_installer(std::vector<uint8_t>(data, data + size), "fuzz.exe", {});
+    lume::Installer in =
+        lume::parse_installer(std::vector<uint8_t>(data, data + size), "fuzz.exe", {});
     // Code page 65001 hands the installer's bytes through as they are, C1
     // controls included; each listing decodes the stream again.
     if (has_raw_control(lume::list_text(in, 65001))) __builtin_trap();

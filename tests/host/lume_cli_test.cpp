@@ -40,14 +40,15 @@ TEST_F(Cli, AnswersEveryWayOfAskingForItsVersionAndHelp) {
   for (const char* asked : {"help", "--help"}) {
     Outcome help = run(asked);
     EXPECT_EQ(help.status, 0);
-    for (const char* word :
-         {"lume: builds", "build", "list", "verify", "extract", "'stubs' beside the lume executable"})
+    for (const char* word : {"lume: builds", "build", "list", "verify", "extract",
+                             "'stubs' beside the lume executable"})
       EXPECT_NE(help.out.find(word), std::string::npos) << asked << ": " << word;
     EXPECT_EQ(help.out.find(LUME_TOOL), std::string::npos) << asked << ": " << help.out;
   }
   Outcome build = run("help build");
   EXPECT_EQ(build.status, 0);
   EXPECT_NE(build.out.find("Build an installer from a project file"), std::string::npos);
+  EXPECT_NE(build.out.find("Usage: lume build [OPTIONS]"), std::string::npos) << build.out;
   EXPECT_NE(build.out.find("--level"), std::string::npos) << build.out;
   Outcome unknown = run("help frob");
   EXPECT_EQ(unknown.status, 2);

@@ -343,7 +343,8 @@ TEST(ListShowsTexts, EscapingAndVerifyReportingCharactersThatMakeATextLookOtherT
   SlotValues values;
   values.app_title = "Invoice\xFD";
   values.folder_name = "F";
-  Installer in = parsed_as(hand_made(values, std::vector<std::string>{"a\xFE.txt", "b.txt"}), "x.exe");
+  const std::vector<std::string> names = {"a\xFE.txt", "b.txt"};
+  Installer in = parsed_as(hand_made(values, names), "x.exe");
   std::string listed = list_text(in, 1255);
   EXPECT_NE(listed.find("Invoice\\u200E\n"), std::string::npos) << listed;
   EXPECT_NE(listed.find("a\\u200F.txt\n"), std::string::npos) << listed;
@@ -365,7 +366,8 @@ TEST(ListShowsTexts, ANameTwiceAsSuchAndExtractRefusesItBeforeWritingAnything) {
   SlotValues values;
   values.app_title = "T";
   values.folder_name = "F";
-  Installer in = parsed_as(hand_made(values, std::vector<std::string>{"a.txt", "b.txt", "a.txt"}), "x.exe");
+  const std::vector<std::string> names = {"a.txt", "b.txt", "a.txt"};
+  Installer in = parsed_as(hand_made(values, names), "x.exe");
   EXPECT_EQ(build_refusals(in, 1252),
             std::vector<std::string>{
                 "the payload holds 'a.txt' twice; the installer writes the second over the first"});

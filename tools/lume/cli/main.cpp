@@ -37,8 +37,8 @@ int print_help(CLI::App& app, const std::string& command) {
     }
     shown = named.front();
   }
-  fmt::print("{}", app.get_formatter()->make_help(shown, shown == &app ? "lume" : command,
-                                                   CLI::AppFormatMode::Normal));
+  fmt::print("{}", app.get_formatter()->make_help(
+                       shown, shown == &app ? "lume" : "lume " + command, CLI::AppFormatMode::Normal));
   return 0;
 }
 

@@ -101,7 +101,8 @@ PayloadPlan plan_payload(const Project& project, const fs::path& output, Console
     plan.payload_names.push_back(
         payload_name(file.relative, project.code_page, file.path.string()));
     // Direction controls are refused by payload_name; invisible ones may be meant.
-    if (std::optional<HiddenCharacter> hidden = hidden_character(shown_path(file.path), file.relative))
+    if (std::optional<HiddenCharacter> hidden =
+            hidden_character(shown_path(file.path), file.relative))
       console.warn(hidden->message);
     plan.total_size += file.size;
   }
