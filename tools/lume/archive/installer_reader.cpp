@@ -36,7 +36,7 @@ constexpr const char* kTableNames[2] = {"StartMenuShortcuts", "DesktopShortcuts"
 
 // Every slot of the block in its order; each one begins where the one
 // before it ends, which is where a text without its terminator runs on.
-std::vector<SlotPlace> slot_places() {
+std::vector<SlotPlace> make_slot_places() {
   std::vector<SlotPlace> places = {
       {"PayloadOffset", offsetof(ConfigBlock, PayloadOffset), kPayloadOffsetWidth},
       {"AppTitle", offsetof(ConfigBlock, AppTitle), kTextSlotWidth},
@@ -51,6 +51,11 @@ std::vector<SlotPlace> slot_places() {
       places.push_back({fmt::format("{} {:02} FileField", kTableNames[table], row),
                         at + offsetof(ShortcutRow, FileField), kShortcutFieldWidth});
     }
+  return places;
+}
+
+const std::vector<SlotPlace>& slot_places() {
+  static const std::vector<SlotPlace> places = make_slot_places();
   return places;
 }
 
@@ -97,7 +102,7 @@ class SlotReader {
   }
 
   std::span<const uint8_t> block_;
-  std::vector<SlotPlace> places_ = slot_places();
+  const std::vector<SlotPlace>& places_ = slot_places();
   SlotTexts t_;
 };
 

@@ -37,6 +37,27 @@ const char* character_name(int32_t c) {
 
 bool is_c1_control(int32_t c) { return c >= 0x80 && c <= 0x9F; }
 
+bool is_plain(unsigned char c) { return c >= 0x20 && c < 0x7F; }
+
+// Where the run of printable ASCII from pos ends, which every escape copies
+// as it is; most texts are all of it. For JSON, quotes and backslashes end
+// it too.
+enum class Quotes { plain, escaped };
+size_t plain_run_end(std::string_view text, size_t pos, Quotes quotes = Quotes::plain) {
+  while (pos < text.size() && is_plain(uint8_t(text[pos])) &&
+         (quotes == Quotes::plain || (text[pos] != '"' && text[pos] != '\\')))
+    ++pos;
+  return pos;
+}
+
+// "\x1B", "\u202E", "\u202e": an escape of value in digits hex digits.
+void append_escape(std::string& out, char kind, uint32_t value, int digits, bool lower = false) {
+  const char* hex = lower ? "0123456789abcdef" : "0123456789ABCDEF";
+  char escape[6] = {'\\', kind};
+  for (int k = 0; k < digits; ++k) escape[2 + k] = hex[(value >> (4 * (digits - 1 - k))) & 0xF];
+  out.append(escape, size_t(2 + digits));
+}
+
 }  // namespace
 
 int32_t next_code_point(std::string_view s, size_t& pos) {
@@ -87,6 +108,10 @@ bool is_invisible(int32_t c) {
 
 std::optional<HiddenCharacter> hidden_character(std::string_view what, std::string_view utf8) {
   for (size_t pos = 0; pos < utf8.size();) {
+    if (uint8_t(utf8[pos]) < 0x80) {
+      ++pos;
+      continue;
+    }
     int32_t c = next_code_point(utf8, pos);
     if (c < 0) {
       ++pos;
@@ -108,26 +133,32 @@ std::optional<HiddenCharacter> hidden_character(std::string_view what, std::stri
 
 std::string hex_escaped(std::string_view bytes) {
   std::string out;
+  out.reserve(bytes.size());
   for (unsigned char c : bytes) {
-    if (c >= 0x20 && c < 0x7F)
+    if (is_plain(c))
       out += char(c);
     else
-      out += fmt::format("\\x{:02X}", c);
+      append_escape(out, 'x', c, 2);
   }
   return out;
 }
 
 std::string escaped_text(std::string_view utf8, LineFeeds line_feeds) {
   std::string out;
+  out.reserve(utf8.size());
   for (size_t pos = 0; pos < utf8.size();) {
-    const size_t start = pos;
+    size_t start = pos;
+    pos = plain_run_end(utf8, pos);
+    out.append(utf8.substr(start, pos - start));
+    if (pos == utf8.size()) break;
+    start = pos;
     const int32_t c = next_code_point(utf8, pos);
     if (c < 0) {
-      out += fmt::format("\\x{:02X}", uint8_t(utf8[pos++]));
+      append_escape(out, 'x', uint8_t(utf8[pos++]), 2);
     } else if ((c < 0x20 && !(c == '\n' && line_feeds == LineFeeds::keep)) || c == 0x7F) {
-      out += fmt::format("\\x{:02X}", c);
+      append_escape(out, 'x', uint32_t(c), 2);
     } else if (is_c1_control(c) || is_direction_control(c) || is_invisible(c)) {
-      out += fmt::format("\\u{:04X}", c);
+      append_escape(out, 'u', uint32_t(c), 4);
     } else {
       out += utf8.substr(start, pos - start);
     }
@@ -146,9 +177,15 @@ std::string quoted_value(std::string_view utf8) {
 }
 
 std::string json_string(std::string_view text) {
-  std::string out = "\"";
+  std::string out;
+  out.reserve(text.size() + 2);
+  out += '"';
   for (size_t pos = 0; pos < text.size();) {
-    const size_t start = pos;
+    size_t start = pos;
+    pos = plain_run_end(text, pos, Quotes::escaped);
+    out.append(text.substr(start, pos - start));
+    if (pos == text.size()) break;
+    start = pos;
     const int32_t c = next_code_point(text, pos);
     if (c < 0) {
       out += kReplacement;
@@ -164,7 +201,7 @@ std::string json_string(std::string_view text) {
       default:
         if (c < 0x20 || c == 0x7F || is_c1_control(c) || is_direction_control(c) ||
             is_invisible(c))
-          out += fmt::format("\\u{:04x}", c);
+          append_escape(out, 'u', uint32_t(c), 4, true);
         else
           out += text.substr(start, pos - start);
     }
