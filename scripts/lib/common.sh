@@ -27,6 +27,7 @@ LUME_PACKAGES=(
   "libcli11-dev:/usr/include/CLI/CLI.hpp"
   "libtomlplusplus-dev:/usr/include/toml++/toml.h"
   "libfmt-dev:/usr/include/fmt/format.h"
+  "libssl-dev:/usr/include/openssl/evp.h"
   "python3:/usr/bin/python3"
   "qemu-user:/usr/bin/qemu-i386"
 )
