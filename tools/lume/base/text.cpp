@@ -2,6 +2,8 @@
 
 #include <fmt/core.h>
 
+#include <algorithm>
+
 namespace lume {
 
 namespace {
@@ -132,13 +134,18 @@ std::optional<HiddenCharacter> hidden_character(std::string_view what, std::stri
 }
 
 std::string hex_escaped(std::string_view bytes) {
-  std::string out;
-  out.reserve(bytes.size());
+  // Written in place: a text that is no text at all may be long.
+  size_t size = 0;
+  for (unsigned char c : bytes) size += is_plain(c) ? 1 : 4;
+  std::string out(size, '\0');
+  char* at = out.data();
   for (unsigned char c : bytes) {
-    if (is_plain(c))
-      out += char(c);
-    else
-      append_escape(out, 'x', c, 2);
+    if (is_plain(c)) {
+      *at++ = char(c);
+      continue;
+    }
+    const char escape[4] = {'\\', 'x', "0123456789ABCDEF"[c >> 4], "0123456789ABCDEF"[c & 0xF]};
+    at = std::copy_n(escape, 4, at);
   }
   return out;
 }
