@@ -1,6 +1,7 @@
 // Preloaded into lume by a test of a race: just before the process creates
-// its Nth file, this swaps a folder for a symbolic link to another place, as
-// someone racing the tool would, but at a point the test names.
+// its Nth file (through openat or fopen, as lume does), this swaps a folder
+// for a symbolic link to another place, as someone racing the tool would,
+// but at a point the test names.
 //   LUME_SWAP_FOLDER  the folder, moved aside to FOLDER.real
 //   LUME_SWAP_TARGET  where the link put in its place leads
 //   LUME_SWAP_AT      which creation it comes before (1: the first)
@@ -40,24 +41,6 @@ mode_t mode_of(int flags, va_list arguments) {
 
 extern "C" {
 
-int open(const char* path, int flags, ...) {
-  va_list arguments;
-  va_start(arguments, flags);
-  mode_t mode = mode_of(flags, arguments);
-  va_end(arguments);
-  if ((flags & O_CREAT) != 0) before_creating();
-  return next<int (*)(const char*, int, ...)>("open")(path, flags, mode);
-}
-
-int open64(const char* path, int flags, ...) {
-  va_list arguments;
-  va_start(arguments, flags);
-  mode_t mode = mode_of(flags, arguments);
-  va_end(arguments);
-  if ((flags & O_CREAT) != 0) before_creating();
-  return next<int (*)(const char*, int, ...)>("open64")(path, flags, mode);
-}
-
 int openat(int folder, const char* path, int flags, ...) {
   va_list arguments;
   va_start(arguments, flags);
@@ -67,23 +50,9 @@ int openat(int folder, const char* path, int flags, ...) {
   return next<int (*)(int, const char*, int, ...)>("openat")(folder, path, flags, mode);
 }
 
-int openat64(int folder, const char* path, int flags, ...) {
-  va_list arguments;
-  va_start(arguments, flags);
-  mode_t mode = mode_of(flags, arguments);
-  va_end(arguments);
-  if ((flags & O_CREAT) != 0) before_creating();
-  return next<int (*)(int, const char*, int, ...)>("openat64")(folder, path, flags, mode);
-}
-
 FILE* fopen(const char* path, const char* mode) {
   if (strpbrk(mode, "wa") != nullptr) before_creating();
   return next<FILE* (*)(const char*, const char*)>("fopen")(path, mode);
-}
-
-FILE* fopen64(const char* path, const char* mode) {
-  if (strpbrk(mode, "wa") != nullptr) before_creating();
-  return next<FILE* (*)(const char*, const char*)>("fopen64")(path, mode);
 }
 
 }  // extern "C"
