@@ -28,6 +28,7 @@ constexpr uint16_t kPe32PlusMagic = 0x20B;
 // directory of 8-byte entries right behind it.
 constexpr size_t kDirectoryCountAt32 = 92;
 constexpr size_t kDirectoryCountAt64 = 108;
+constexpr size_t kChecksumAt = 64;  // in both forms of the optional header
 
 uint16_t u16(std::span<const uint8_t> b, size_t at) { return uint16_t(b[at] | b[at + 1] << 8); }
 uint32_t u32(std::span<const uint8_t> b, size_t at) {
@@ -58,19 +59,24 @@ std::optional<PeImage> read_pe_image(std::span<const uint8_t> bytes, std::string
   if (magic != kPe32Magic && magic != kPe32PlusMagic)
     return refuse(fmt::format("its optional header has the unknown magic {:#x}", magic));
   image.pe32_plus = magic == kPe32PlusMagic;
+  if (optional + kChecksumAt + 4 <= bytes.size())
+    image.checksum_at = uint32_t(optional + kChecksumAt);
 
   const uint64_t count_at = optional + (image.pe32_plus ? kDirectoryCountAt64 : kDirectoryCountAt32);
-  // Entry k of the data directory, when the headers hold it; else nothing.
-  auto directory_entry = [&](uint64_t k, uint32_t& first, uint32_t& second) {
-    if (count_at + 4 > optional + optional_size || count_at + 4 > bytes.size()) return;
+  // Entry k of the data directory: its two words, and where it lies (0 when
+  // the headers hold none).
+  auto directory_entry = [&](uint64_t k, uint32_t& first, uint32_t& second) -> uint32_t {
+    if (count_at + 4 > optional + optional_size || count_at + 4 > bytes.size()) return 0;
     const uint64_t entry = count_at + 4 + k * 8;
-    if (u32(bytes, count_at) > k && entry + 8 <= optional + optional_size &&
-        entry + 8 <= bytes.size()) {
-      first = u32(bytes, entry);
-      second = u32(bytes, entry + 4);
-    }
+    if (u32(bytes, count_at) <= k || entry + 8 > optional + optional_size ||
+        entry + 8 > bytes.size())
+      return 0;
+    first = u32(bytes, entry);
+    second = u32(bytes, entry + 4);
+    return uint32_t(entry);
   };
-  directory_entry(kCertificateEntry, image.certificate_offset, image.certificate_size);
+  image.certificate_entry_at =
+      directory_entry(kCertificateEntry, image.certificate_offset, image.certificate_size);
   directory_entry(kResourceEntry, image.resource_address, image.resource_size);
 
   const uint64_t table = optional + optional_size;
