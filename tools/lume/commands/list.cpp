@@ -109,7 +109,7 @@ std::string list_text(const Installer& in, int code_page) {
   out += table_text("StartMenuShortcuts", shown_rows(v.start_menu, code_page, shown_text),
                     in.slots);
   out += table_text("DesktopShortcuts", shown_rows(v.desktop, code_page, shown_text), in.slots);
-  out += fmt::format("Execution level: {}\n", without_controls(level_text(in.manifest)));
+  out += fmt::format("Execution level: {}\n", level_text(in.manifest));
   out += fmt::format("Payload: {} files, {} bytes; directory {} bytes; stream {} bytes\n",
                      in.header.file_count, in.header.total_size, in.header.directory_size,
                      stream_size(in));
