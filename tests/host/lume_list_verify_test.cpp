@@ -208,7 +208,6 @@ TEST_F(Misleading, ListAndVerifyReportTheExecutionLevelTheManifestRequests) {
   const Case cases[] = {
       {admin, "Execution level: administrator\n", nullptr},
       {with_level("asInvoker"), "Execution level: as invoker\n", nullptr},
-      {with_level("highestAvailable"), "Execution level: highest available\n", nullptr},
       {"", "Execution level: none (no manifest)\n", "it carries no manifest"},
       {"<assembly/>", "Execution level: none\n", "its manifest requests no execution level"},
       {admin.substr(0, admin.size() - 2),

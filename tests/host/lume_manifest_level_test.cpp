@@ -44,8 +44,7 @@ TEST(ManifestLevel, ReadsTheLevelOfWellFormedManifests) {
        "<v3:requestedExecutionLevel level=\"asInvoker\"></v3:requestedExecutionLevel>"
        "</v3:requestedPrivileges></v3:security></v3:trustInfo></asmv1:assembly>",
        ExecutionLevel::as_invoker},
-      // No level, or one outside trustInfo, requests none.
-      {assembly(""), ExecutionLevel::none},
+      // A level outside trustInfo requests none.
       {assembly("<security><requestedPrivileges><requestedExecutionLevel "
                 "level=\"requireAdministrator\"/></requestedPrivileges></security>"),
        ExecutionLevel::none},
@@ -65,21 +64,17 @@ TEST(ManifestLevel, SaysWhyAManifestDoesNotParse) {
   };
   const Case cases[] = {
       {"", "line 1: there is no root element"},
-      {"  \n\n", "line 3: there is no root element"},
       {assembly("TRUST") + "x", "text outside the root element"},
       {assembly("TRUST") + "<assembly/>", "a second root element"},
       {"<trustInfo/>", "the root element is <trustInfo>, not <assembly>"},
       {assembly("<security>"), "</assembly> closes <security>"},
       {assembly("TRUST").substr(0, assembly("TRUST").size() - 11), "<assembly> is not closed"},
-      {assembly("</security>"), "</security> closes <assembly>"},
       {assembly("<!-- open"), "a comment is not closed"},
       {"<!DOCTYPE assembly>" + assembly("TRUST"), "a declaration"},
       {assembly("<a b=c/>"), "the value of b is not in quotes"},
-      {assembly("<a b=\"1\"c=\"2\"/>"), "<a> needs a blank before an attribute"},
       {assembly("<a b=\"1\" b=\"2\"/>"), "<a> names the attribute b twice"},
       {assembly("<a b=\"x<y\"/>"), "'<' inside an attribute's value"},
       {assembly("<a>fish &chips;</a>"), "an '&' that starts no reference"},
-      {assembly("<a b=\"&#x;\"/>"), "an '&' that starts no reference"},
       {assembly("TRUST", "king"), "the unknown execution level \"king\""},
       {assembly("TRUST", "\x1B[2Jx"), "the unknown execution level \"\\x1B[2Jx\""},
       {assembly("<trustInfo><security><requestedPrivileges><requestedExecutionLevel/>"

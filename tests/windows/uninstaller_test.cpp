@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -114,50 +113,33 @@ std::string image_of(DWORD process_id) {
   return path;
 }
 
-// The files and folders that the system deletes when Windows next starts,
-// in order (pairs of a name and an empty new name, the name behind "\\??\\").
-std::vector<std::string> deleted_at_restart() {
-  std::vector<std::string> deleted;
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager", 0,
-                    KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-    return deleted;
-  std::vector<char> value(1 << 20);
+// What Windows deletes or renames when it next starts: pairs of a name
+// behind "\\??\\" and a new name, empty for a deletion, each ending in a zero.
+std::string pending_at_restart() {
+  std::string value(1 << 16, '\0');
   DWORD size = DWORD(value.size());
-  if (RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, nullptr,
-                       reinterpret_cast<BYTE*>(value.data()), &size) == ERROR_SUCCESS) {
-    std::vector<std::string> names;
-    for (DWORD at = 0; at < size; at += DWORD(names.back().size()) + 1)
-      names.emplace_back(value.data() + at);
-    for (size_t i = 0; i + 1 < names.size(); i += 2) {
-      if (names[i + 1].empty() && names[i].rfind("\\??\\", 0) == 0) deleted.push_back(names[i].substr(4));
-    }
-  }
-  RegCloseKey(key);
-  return deleted;
+  if (RegGetValueA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager",
+                   "PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr, value.data(),
+                   &size) != ERROR_SUCCESS)
+    size = 0;
+  return value.substr(0, size);
+}
+
+std::string deletion_at_restart(const std::string& path) {
+  return "\\??\\" + path + std::string(2, '\0');
 }
 
 // Wine takes its own build of a system DLL even where a program's folder
-// holds one; Windows has no other to take. While this lives, Wine does as
-// Windows for the uninstaller's copy and uxtheme.dll, which message boxes
-// load by its bare name.
-class PlantedDllsPreferred {
- public:
+// holds one, where Windows has no other to take. While this lives, Wine
+// does as Windows for the uninstaller's copy and uxtheme.dll, which its
+// message boxes load by that bare name.
+struct PlantedDllsPreferred {
+  static constexpr const char* kKey = "Software\\Wine\\AppDefaults\\lumeuinsx.exe\\DllOverrides";
   PlantedDllsPreferred() {
-    HKEY key;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, REG_OPTION_VOLATILE, KEY_SET_VALUE,
-                        nullptr, &key, nullptr) != ERROR_SUCCESS)
-      return;
-    RegSetValueExA(key, "uxtheme", 0, REG_SZ, reinterpret_cast<const BYTE*>("native,builtin"),
-                   sizeof "native,builtin");
-    RegCloseKey(key);
+    RegSetKeyValueA(HKEY_CURRENT_USER, kKey, "uxtheme", REG_SZ, "native,builtin",
+                    sizeof "native,builtin");
   }
   ~PlantedDllsPreferred() { RegDeleteKeyA(HKEY_CURRENT_USER, kKey); }
-  PlantedDllsPreferred(const PlantedDllsPreferred&) = delete;
-  PlantedDllsPreferred& operator=(const PlantedDllsPreferred&) = delete;
-
- private:
-  static constexpr const char* kKey = "Software\\Wine\\AppDefaults\\lumeuinsx.exe\\DllOverrides";
 };
 
 // An installation as the installer leaves it: "lumeuins.exe", the data file,
@@ -304,12 +286,9 @@ class Uninstaller : public ::testing::Test {
 }  // namespace
 
 // What another program of the user may have put into the temporary folder
-// beforehand: a program under the copy's name, and the test DLL under the
-// name of one that the uninstaller's boxes load by its bare name.
+// beforehand, a program under the copy's name, is neither run nor replaced.
 TEST_F(Uninstaller, LauncherRestartsFromACopyInANewFolderOfItsOwn) {
   ASSERT_TRUE(lume_test::write_file(temp_ + "lumeuinsx.exe", "planted"));
-  ASSERT_TRUE(lume_test::copy_file(lume_test::windows_path(LUME_PLANTED_DLL), temp_ + "uxtheme.dll"));
-  PlantedDllsPreferred preferred;
   std::vector<std::string> environment =
       environment_with_temp(temp_.substr(0, temp_.size() - 1));
   ChildProcess launcher = ChildProcess::start(lume_test::quoted(installed()), &environment);
@@ -337,14 +316,13 @@ TEST_F(Uninstaller, LauncherRestartsFromACopyInANewFolderOfItsOwn) {
   EXPECT_FALSE(lume_test::folder_exists(folder_));
   EXPECT_FALSE(lume_test::folder_exists(root_ + "Programs"));
   EXPECT_EQ(lume_test::read_file(temp_ + "lumeuinsx.exe"), "planted");
-  EXPECT_FALSE(lume_test::file_exists(temp_ + "uxtheme.dll.loaded"));
   // The copy stays until Windows starts again, which deletes it, then its
   // folder.
   EXPECT_TRUE(lume_test::file_exists(copy_path));
-  std::vector<std::string> pending = deleted_at_restart();
-  auto copy_entry = std::find(pending.begin(), pending.end(), copy_path);
-  ASSERT_NE(copy_entry, pending.end());
-  EXPECT_NE(std::find(copy_entry, pending.end(), folder), pending.end());
+  std::string pending = pending_at_restart();
+  size_t copy_entry = pending.find(deletion_at_restart(copy_path));
+  ASSERT_NE(copy_entry, std::string::npos) << copy_path;
+  EXPECT_NE(pending.find(deletion_at_restart(folder), copy_entry), std::string::npos);
 }
 
 // The routine every program of ours starts with, wired in: a copy run from
