@@ -65,9 +65,11 @@ struct ShortcutRow {
 struct ConfigBlock {
   LUME_CONFIG_SLOTS(LUME_SLOT_MEMBER, LUME_TABLE_MEMBER)
 };
+#undef LUME_SLOT_MEMBER
+#undef LUME_TABLE_MEMBER
 
-// Where installers in the field have each slot: the list above may grow
-// only at its end.
+// Where installers in the field have each slot: a new slot goes at the
+// end of the list, and the block's size grows by its width.
 static_assert(sizeof(ShortcutRow) == 520, "shortcut row width");
 static_assert(sizeof(ConfigBlock) == 17824, "configuration block size");
 static_assert(offsetof(ConfigBlock, AppTitle) == 32 && offsetof(ConfigBlock, FolderName) == 320 &&
@@ -80,6 +82,7 @@ static_assert(offsetof(ConfigBlock, AppTitle) == 32 && offsetof(ConfigBlock, Fol
 // The slots by their place in kConfigSlots: kPayloadOffsetSlot ...
 #define LUME_SLOT_ID(name, ...) k##name##Slot,
 enum ConfigSlotId { LUME_CONFIG_SLOTS(LUME_SLOT_ID, LUME_SLOT_ID) kConfigSlotCount };
+#undef LUME_SLOT_ID
 
 // One slot of the block as the building tool and the tests walk it. The
 // stub reads the block by its members and never links this table.
@@ -93,7 +96,7 @@ struct ConfigSlot {
   const char* file_key;  // a table's FileField keys before the row number; null for the others
 };
 
-#define LUME_COUNT_ROW(link, file, nn) +1
+#define LUME_COUNT_ROW(link, file, nn) +1  // keyed_rows counted: 0 +1 +1 ...
 #define LUME_SLOT_ENTRY(name, kind, width, key) \
   {#name, kind, offsetof(ConfigBlock, name), width, 0, key, nullptr},
 #define LUME_TABLE_ENTRY(name, keyed_rows, link_key, file_key)                       \
@@ -101,6 +104,9 @@ struct ConfigSlot {
    0 keyed_rows(LUME_COUNT_ROW, , ), link_key, file_key},
 inline constexpr ConfigSlot kConfigSlots[kConfigSlotCount] = {
     LUME_CONFIG_SLOTS(LUME_SLOT_ENTRY, LUME_TABLE_ENTRY)};
+#undef LUME_COUNT_ROW
+#undef LUME_SLOT_ENTRY
+#undef LUME_TABLE_ENTRY
 
 namespace config_slots {
 constexpr size_t length(const char* s) { return *s ? 1 + length(s + 1) : 0; }
@@ -131,7 +137,9 @@ static_assert(is_key(kDesktopShortcutsSlot, 24, "$$DesktopShortcutFile-", true))
 static_assert(kConfigSlots[kStartMenuShortcutsSlot].keyed_rows == 10 &&
               kConfigSlots[kDesktopShortcutsSlot].keyed_rows == 8);
 
-// The slots follow each other without a gap and fill the block.
+// The slots follow each other without a gap and fill the block: a text
+// without its terminator runs on into the slot behind it, as the tool's
+// reader tells.
 constexpr bool slots_tile_the_block() {
   unsigned end = 0;
   for (const ConfigSlot& slot : kConfigSlots) {
