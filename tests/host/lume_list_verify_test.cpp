@@ -113,7 +113,7 @@ namespace {
 // whose offset leads to its payload behind that.
 std::vector<uint8_t> with_decoy_section(std::vector<uint8_t> real,
                                         const std::vector<uint8_t>& harmless) {
-  const size_t stub_size = lume_test::fake_stub().size(), raw = 0x4600;
+  const size_t stub_size = lume_test::fake_stub().size(), raw = lume_test::fake_stub_block_raw();
   const size_t header = lume_test::section_header(real, ".lumecfg");
   real[header + 7] = 'x';
   const size_t added = lume_test::section_header(real, ".rdata") + 40;
