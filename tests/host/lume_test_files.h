@@ -75,6 +75,8 @@ inline std::string program_manifest() {
 // section and a data section, and a resource section with the manifest
 // given (none when it is empty).
 inline size_t fake_stub_block_offset() { return 1536; }
+// The bytes the block's section takes in the file: the block, file-aligned.
+inline size_t fake_stub_block_raw() { return (sizeof(ConfigBlock) + 0x1FF) & ~size_t(0x1FF); }
 
 inline void put_le(std::vector<uint8_t>& bytes, size_t at, uint64_t value, int width) {
   for (int k = 0; k < width; ++k) bytes[at + size_t(k)] = uint8_t(value >> (8 * k));
@@ -100,7 +102,7 @@ inline void put_manifest_resource(std::vector<uint8_t>& stub, size_t at, size_t 
 inline std::vector<uint8_t> fake_stub(bool pe32_plus = false,
                                       const std::string& manifest = program_manifest()) {
   const size_t pe = 0x80, optional = pe + 24, optional_size = pe32_plus ? 240 : 224;
-  const size_t block = fake_stub_block_offset(), block_raw = 0x4600, behind = 0x200;
+  const size_t block = fake_stub_block_offset(), block_raw = fake_stub_block_raw(), behind = 0x200;
   const size_t resources = block + block_raw + behind, resources_size = 0x58 + manifest.size();
   const size_t resources_raw = manifest.empty() ? 0 : (resources_size + 0x1FF) & ~size_t(0x1FF);
   std::vector<uint8_t> stub(resources + resources_raw, 0);
