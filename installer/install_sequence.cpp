@@ -94,7 +94,7 @@ static bool extract_payload(const char* program_name, int* desktop_rows) {
   *desktop_rows = ask_for_desktop_shortcuts();
   // Without its dialog the extraction still runs; it cannot be cancelled then.
   start_status_dialog();
-  DecodeResult result = decode_stream(read_payload, extract_write, extraction.remaining_bytes);
+  DecodeResult result = decode_stream(next_payload_bytes, extract_write, extraction.remaining_bytes);
   // Waits for an open cancel question: a Yes given now still cancels.
   end_status_dialog();
 

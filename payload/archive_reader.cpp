@@ -17,11 +17,14 @@ const char kUnconfiguredMessage[] = "Unconfigured installation file.";
 FILE* installer_file;
 unsigned char directory_buffer[kDirectoryBufferSize];
 
-// The decoder asks for one byte at a time. A runtime call per byte, each
-// taking and leaving the file's lock, would cost more than the decoding
-// itself, so the reader keeps a buffer of its own and goes to the file only
-// when that runs dry.
-enum : uint32_t { kReadBufferSize = 65536 };
+// A runtime call per read, each taking and leaving the file's lock, would
+// cost more than the decoding itself, so the reader keeps a buffer of its
+// own and goes to the file only when that runs dry; the decoder reads it in
+// place.
+enum : uint32_t {
+  kReadBufferSize = 65536,
+  kPieceSize = 4096,  // the most next_payload_bytes hands out at once
+};
 static unsigned char read_buffer[kReadBufferSize];
 static uint32_t read_next, read_end;  // the unread part of read_buffer
 
@@ -44,6 +47,21 @@ int32_t read_payload(unsigned char* buffer, int32_t count) {
     buffer[got++] = read_buffer[read_next++];
   }
   return got;
+}
+
+int32_t next_payload_bytes(const unsigned char** bytes) {
+  while (payload_paused()) Sleep(kPollMs);
+  if (payload_cancelled()) return 0;
+  if (read_next == read_end) {
+    size_t filled = fread(read_buffer, 1, sizeof read_buffer, installer_file);
+    if (ferror(installer_file)) return 0;
+    read_next = 0;
+    read_end = uint32_t(filled);
+  }
+  uint32_t got = read_end - read_next < kPieceSize ? read_end - read_next : kPieceSize;
+  *bytes = read_buffer + read_next;
+  read_next += got;
+  return int32_t(got);
 }
 
 bool installer_file_name(char* out, const char* program_name) {

@@ -22,6 +22,11 @@ extern const char kUnconfiguredMessage[];
 // came (0 on a read error).
 int32_t read_payload(unsigned char* buffer, int32_t count);
 
+// The decoder's input (DecoderInput, payload/decoder.h): the next bytes of
+// the file, in pieces of at most 4096, so that a pause takes effect within
+// a piece; 0 once cancelled, on a read error and at the end of the file.
+int32_t next_payload_bytes(const unsigned char** bytes);
+
 // The installer's own file: the name it was started by, with ".exe" appended
 // unless it already ends in it (any letter case). False when that does not
 // fit a path.
