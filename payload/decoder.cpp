@@ -106,7 +106,8 @@ static void restock() {
   BitReader& r = s.reader;
   uint64_t at = s.buffer_offset + uint64_t(r.next - s.buffer);  // the input offset of r.next
   uint32_t n = uint32_t(r.end - r.next);
-  if (uint32_t(s.piece_next - s.piece) >= n && s.piece_end - (s.piece_next - n) >= kSymbolBytes) {
+  if (uint32_t(s.piece_next - s.piece) >= n &&
+      uint32_t(s.piece_end - (s.piece_next - n)) >= kSymbolBytes) {
     r.next = s.piece_next - n;
     r.end = s.piece_next = s.piece_end;
     s.buffer = s.piece;
@@ -167,7 +168,7 @@ static LUME_HOT void skip_bits(BitReader& r, unsigned n) {
 static void ready_bits(unsigned n) {
   BitReader& r = state.reader;
   if (r.count >= n) return;
-  if (r.end - r.next < kWordBytes) restock();
+  if (uint32_t(r.end - r.next) < kWordBytes) restock();
   refill_word(r);
 }
 
@@ -473,7 +474,7 @@ DecodeResult decode_stream(DecoderInput in, DecoderOutput out, uint32_t size) {
     }
 
     --s.block_left;
-    if (r.end - r.next < kSymbolBytes) {
+    if (uint32_t(r.end - r.next) < kSymbolBytes) {
       s.reader.next = r.next;
       restock();
       r.next = s.reader.next;

@@ -364,6 +364,19 @@ TEST(DecoderMatches, RepeatTheirLastBytesWhenNearerThanTheyAreLong) {
   expect_round_trip(all_symbols_block(), items);
 }
 
+// The oldest history lies right ahead of the newest byte: a copy that ran
+// on past its match would change what a match from almost a window back
+// reads, in the first window the spaces it starts with.
+TEST(DecoderMatches, LeaveTheHistoryAheadOfTheirEndAlone) {
+  std::vector<Item> items;
+  for (unsigned c = 0; c < 40; ++c) items.push_back(Item::literal('a' + c % 26));
+  for (unsigned length : {3u, 8u, 17u}) {
+    items.push_back(Item::match(length, 20));
+    items.push_back(Item::match(16, kWindow - 1));
+  }
+  expect_round_trip(all_symbols_block(), items);
+}
+
 // Codes of all lengths up to 16 in each alphabet, in a block that follows
 // one whose short codes filled every table entry: the longest codes walk the
 // whole tree, from entries that must not keep the first block's symbols.
@@ -418,22 +431,32 @@ TEST(DecoderBlocks, HonourTheGapInTheLengthCodeLengths) {
 }
 
 TEST(DecoderCorruptTables, IncompleteCodesAreAcceptedAndUnusedSpaceIsSymbolZero) {
-  // Literal/length code: only 'a' with one bit; the code 1 is unowned and
-  // decodes as symbol 0, taking symbol 0's length (none) from the stream.
-  BitWriter w;
-  w.put(4, 16);
-  std::vector<unsigned> lc = lume_test::plain_length_code_lengths();
-  lume_test::put_short_lengths(w, lc, 19, 5, true);
-  w.put('a' + 1, 9);
-  std::vector<unsigned> lengths('a' + 1, 0);
-  lengths['a'] = 1;
-  lume_test::put_length_steps(w, lume_test::plain_steps(lengths, 'a' + 1), lc);
-  lume_test::put_single_symbol(w, 14, 0);
-  w.put(0b0101, 4);
-  w.put(0, 16);
-  Decoded d = decode(w.bytes(), 4);
-  EXPECT_EQ(d.result, decode_ok);
-  EXPECT_EQ(d.bytes, (std::vector<uint8_t>{'a', 0, 0, 0}));
+  // Literal/length codes with 'a' as 0 and the code 11 unowned, which
+  // decodes as symbol 0 and takes symbol 0's length from the stream: none,
+  // or its two bits when symbol 0 owns 10.
+  struct Case {
+    unsigned zero_length, symbol_bits, bit_count;
+    std::vector<uint8_t> want;
+  };
+  for (const Case& c : {Case{0, 0b0110, 4, {'a', 0, 0, 0}},
+                        Case{2, 0b010110, 6, {'a', 0, 0, 'a'}}}) {
+    SCOPED_TRACE(c.zero_length);
+    BitWriter w;
+    w.put(4, 16);
+    std::vector<unsigned> lc = lume_test::plain_length_code_lengths();
+    lume_test::put_short_lengths(w, lc, 19, 5, true);
+    w.put('a' + 1, 9);
+    std::vector<unsigned> lengths('a' + 1, 0);
+    lengths[0] = c.zero_length;
+    lengths['a'] = 1;
+    lume_test::put_length_steps(w, lume_test::plain_steps(lengths, 'a' + 1), lc);
+    lume_test::put_single_symbol(w, 14, 0);
+    w.put(c.symbol_bits, c.bit_count);
+    w.put(0, 16);
+    Decoded d = decode(w.bytes(), 4);
+    EXPECT_EQ(d.result, decode_ok);
+    EXPECT_EQ(d.bytes, c.want);
+  }
 }
 
 TEST(DecoderTruncatedStreams, EndQuietlyAtTheNextBlockBoundary) {
@@ -457,7 +480,7 @@ TEST(DecoderTruncatedStreams, EndQuietlyAtTheNextBlockBoundary) {
 
 // Streams whose last symbol ends at every bit of a byte and at every byte of
 // a word and of the decoder's staging: the bytes it used end exactly with
-// that bit, wherever the input's pieces end; cut anywhere before, the stream
+// that bit, wherever the input's pieces end; cut before it, the stream
 // leaves it needing more than it has. An end marker counts once it is read.
 TEST(DecoderInput, CountsTheBytesItUsedAtEveryEnd) {
   for (unsigned n = 1; n <= 24; ++n) {
@@ -474,7 +497,7 @@ TEST(DecoderInput, CountsTheBytesItUsedAtEveryEnd) {
       EXPECT_EQ(d.bytes_used, used) << "pieces of " << piece;
       EXPECT_EQ(d.bytes, want) << "pieces of " << piece;
     }
-    for (size_t cut = 0; cut < used; ++cut) {
+    for (size_t cut : {size_t(0), size_t(used - 3), size_t(used - 2), size_t(used - 1)}) {
       std::vector<uint8_t> part(stream.begin(), stream.begin() + long(cut));
       EXPECT_GT(decode(part, n, cut % 4).bytes_used, cut) << "cut to " << cut;
     }
