@@ -10,10 +10,14 @@
 #include <optional>
 #include <string>
 
-#include "tests/support/gui_robot.h"
+#include "robot/gui_robot.h"
 #include "tests/support/test_files.h"
 
 namespace lume_test {
+
+using lume_robot::ChildProcess;
+using lume_robot::GuiRobot;
+using lume_robot::SeenWindow;
 
 enum : int {
   kDirEditId = 2006,

@@ -8,18 +8,18 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/gui_robot.h"
+#include "robot/gui_robot.h"
 #include "tests/support/stream_writer.h"
 #include "tests/support/test_files.h"
-#include "tests/support/test_registry.h"
+#include "robot/registry.h"
 #include "tests/support/test_installer.h"
 
-using lume_test::ChildProcess;
-using lume_test::GuiRobot;
+using lume_robot::ChildProcess;
+using lume_robot::GuiRobot;
 using lume_test::PayloadFile;
-using lume_test::SeenWindow;
+using lume_robot::SeenWindow;
 
-using lume_test::key_exists;
+using lume_robot::key_exists;
 
 namespace {
 

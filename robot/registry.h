@@ -1,11 +1,12 @@
-// Reading the machine's registry in Windows-side tests.
+// Reading the machine's registry: what the installers under the robot
+// registered.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 
-namespace lume_test {
+namespace lume_robot {
 
 inline bool key_exists(const std::string& key) {
   HKEY handle;
@@ -23,4 +24,4 @@ inline std::string registry_text(const std::string& key, const char* name) {
   return value;
 }
 
-}  // namespace lume_test
+}  // namespace lume_robot
