@@ -124,9 +124,8 @@ static void restock() {
       const unsigned char* bytes = nullptr;
       int32_t count = s.input(&bytes);
       s.input_ended = count <= 0 || bytes == nullptr;
-      if (s.input_ended) bytes = nullptr, count = 0;
-      s.piece = s.piece_next = bytes;
-      s.piece_end = bytes + count;
+      s.piece = s.piece_next = s.input_ended ? nullptr : bytes;
+      s.piece_end = s.input_ended ? nullptr : bytes + count;
     }
   }
   s.buffer = s.stage;
