@@ -409,21 +409,22 @@ static uint32_t copy_match_carefully(uint32_t pos, uint32_t position, unsigned l
 // The same for any match. Those at least 8 back whose target leaves room
 // to the window's end go in 8-byte steps, each reading bytes at least 8
 // behind its writing, which are final. The steps run on to a multiple of 8
-// and at least 16, past the match into the oldest history, which is put
-// back: there are no branches on the length but one for matches over 16.
+// and at least kCopyAhead, past the match into the oldest history, which is
+// put back: there are no branches on the length but one for matches longer
+// than that. 64-bit code copies ahead further, having the registers for it.
+enum : unsigned { kCopyAhead = kWordBits == 64 ? 32 : 16 };
+
 static LUME_HOT uint32_t copy_match(uint32_t pos, uint32_t position, unsigned length) {
-  if (position < 7 || position >= pos || pos + length + 16 > kWindowSize)
+  if (position < 7 || position >= pos || pos + length + kCopyAhead > kWindowSize)
     return copy_match_carefully(pos, position, length);
   unsigned char* to = state.window + pos;
   const unsigned char* from = to - (position + 1);
-  uint64_t history[2];  // two words, not an array copy, which -Os makes a string move
-  memcpy(&history[0], to + length, 8);
-  memcpy(&history[1], to + length + 8, 8);
-  copy8(to, from);
-  copy8(to + 8, from + 8);
-  for (unsigned done = 16; done < length; done += 8) copy8(to + done, from + done);
-  memcpy(to + length, &history[0], 8);
-  memcpy(to + length + 8, &history[1], 8);
+  // Word by word: an array copy at -Os becomes a string move.
+  uint64_t history[kCopyAhead / 8];
+  for (unsigned i = 0; i < kCopyAhead / 8; ++i) memcpy(&history[i], to + length + 8 * i, 8);
+  for (unsigned done = 0; done < kCopyAhead; done += 8) copy8(to + done, from + done);
+  for (unsigned done = kCopyAhead; done < length; done += 8) copy8(to + done, from + done);
+  for (unsigned i = 0; i < kCopyAhead / 8; ++i) memcpy(to + length + 8 * i, &history[i], 8);
   return pos + length;
 }
 
