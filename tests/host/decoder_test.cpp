@@ -372,7 +372,7 @@ TEST(DecoderMatches, LeaveTheHistoryAheadOfTheirEndAlone) {
   for (unsigned c = 0; c < 40; ++c) items.push_back(Item::literal('a' + c % 26));
   for (unsigned length : {3u, 8u, 17u}) {
     items.push_back(Item::match(length, 20));
-    items.push_back(Item::match(16, kWindow - 1));
+    items.push_back(Item::match(40, kWindow - 1));
   }
   expect_round_trip(all_symbols_block(), items);
 }
