@@ -11,6 +11,7 @@
 #include "installer/shortcuts.h"
 #include "installer/uninstaller_image.h"
 #include "payload/archive_reader.h"
+#include "payload/decoder.h"
 #include "payload/extract_sink.h"
 #include "payload/payload_extraction.h"
 #include "uninstaller/uninstall_data.h"
@@ -48,16 +49,16 @@ static void close_data_file() {
 // which the payload's decoder turns back into "lumeuins.exe" byte for byte.
 // Static, as the decoder's functions take no context.
 static struct {
-  unsigned read;     // bytes of uninstaller_image handed to the decoder
+  bool handed_out;   // uninstaller_image given to the decoder, in one piece
   FILE* file;
   unsigned written;  // bytes of the uninstaller that reached the file
 } uninstaller_copy;
 
-static int32_t read_uninstaller_image(unsigned char* buffer, int32_t count) {
-  int32_t given = 0;
-  while (given < count && uninstaller_copy.read < uninstaller_image_size)
-    buffer[given++] = uninstaller_image[uninstaller_copy.read++];
-  return given;
+static int32_t read_uninstaller_image(const unsigned char** bytes) {
+  if (uninstaller_copy.handed_out) return 0;
+  uninstaller_copy.handed_out = true;
+  *bytes = uninstaller_image;
+  return int32_t(uninstaller_image_size);
 }
 
 static int32_t write_uninstaller_image(const unsigned char* bytes, int32_t count) {
@@ -67,7 +68,7 @@ static int32_t write_uninstaller_image(const unsigned char* bytes, int32_t count
 
 // True when the whole uninstaller is in the file, and nothing else.
 static bool write_uninstaller(FILE* file) {
-  uninstaller_copy.read = 0;
+  uninstaller_copy.handed_out = false;
   uninstaller_copy.file = file;
   uninstaller_copy.written = 0;
   return decode_stream(read_uninstaller_image, write_uninstaller_image,
