@@ -171,6 +171,10 @@ TEST_F(ArchiveReader, RefusesDirectoriesThatBreakTheRulesAsCorrupted) {
   uint32_t n = uint32_t(dir.size());
 
   EXPECT_STREQ(open(with_header(2, 7, kDirectoryBufferSize + 1, dir)), kCorruptedMessage);
+  std::vector<RawEntry> filling = lume_test::entries_filling(kDirectoryBufferSize);
+  EXPECT_EQ(open(with_header(uint32_t(filling.size()), 0, kDirectoryBufferSize,
+                             lume_test::directory_bytes(filling))),
+            nullptr);  // the largest directory there is room for
   EXPECT_STREQ(open(with_header(3, 7, n, dir)), kCorruptedMessage);      // overrun
   EXPECT_STREQ(open(with_header(1, 3, n, dir)), kCorruptedMessage);      // not filled
   EXPECT_STREQ(open(with_header(2, 8, n, dir)), kCorruptedMessage);      // sum differs
