@@ -4,7 +4,8 @@
 // holds; where the payload begins, whether the user has paused or cancelled,
 // what the user sees of a file beginning and what a fatal error does belong
 // to the installer. It declares them here and the installer defines them
-// (tests define their own), so nothing in payload/ reaches up.
+// (installer/payload_hooks.cpp, which the Windows-side tests of the reader
+// and the sink link too), so nothing in payload/ reaches up.
 #pragma once
 
 enum {
