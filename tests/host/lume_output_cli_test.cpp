@@ -11,10 +11,10 @@
 
 #include <chrono>
 #include <csignal>
-#include <random>
 #include <thread>
 
 #include "tests/host/lume_test_files.h"
+#include "tests/support/random_bytes.h"
 
 namespace fs = std::filesystem;
 using lume_test::read_file;
@@ -149,10 +149,7 @@ TEST_F(OutputCli, ExtractReplacesAFileAlreadyThereOnlyWhenToldToAndByAFileThatCh
 // a file size limit fails writes as a full disk does, for anyone, and its
 // signal, SIGXFSZ, does not end the tool halfway.
 TEST_F(OutputCli, AWriteFailureNamesItsReasonAndLeavesNothing) {
-  std::mt19937 random(5);
-  std::string noise(256 << 10, ' ');
-  for (char& c : noise) c = char(random());
-  write_file(folder_ / "src/big.bin", noise);
+  write_file(folder_ / "src/big.bin", lume_test::random_bytes(256 << 10, 5));
   ASSERT_EQ(run("build -q --level 1 --stub stub.exe -o setup.exe"), 0);
   for (const char* command : {"build -q --level 1 --stub stub.exe -o limited.exe",
                               "extract -q --stub stub.exe setup.exe out"}) {
@@ -172,9 +169,9 @@ TEST_F(OutputCli, AWriteFailureNamesItsReasonAndLeavesNothing) {
 // The temporary file stands from before compressing, which takes seconds
 // for 4 MiB of random letters; the signal comes as soon as it appears.
 TEST_F(OutputCli, AnInterruptedBuildLeavesNoTemporaryFile) {
-  std::mt19937 random(11);
+  lume_test::Random random(11);
   std::string letters(4 << 20, ' ');
-  for (char& c : letters) c = char('a' + random() % 26);
+  for (char& c : letters) c = char('a' + random.below(26));
   write_file(folder_ / "src/big.txt", letters);
   for (int signal : {SIGINT, SIGTERM}) {
     int status = interrupt({"build", "-q", "--stub", "stub.exe", "-o", "setup.exe"}, signal);

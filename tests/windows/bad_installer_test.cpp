@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tests/support/installation_fixture.h"
+#include "tests/support/random_bytes.h"
 #include "tests/support/test_files.h"
 #include "robot/registry.h"
 
@@ -24,12 +25,8 @@ const char kCorrupted[] = "Error: This is a corrupted installation file.";
 
 std::vector<PayloadFile> some_files() {
   std::vector<PayloadFile> files = lume_test::generated_product(12, 7);
-  files.insert(files.begin() + 3, PayloadFile("data\\noise.bin", std::string(300000, '\0')));
-  uint32_t state = 7;
-  for (char& c : files[3].contents) {
-    state = state * 1103515245u + 12345u;
-    c = char(state >> 24);
-  }
+  files.insert(files.begin() + 3,
+               PayloadFile("data\\noise.bin", lume_test::random_bytes(300000, 7)));
   return files;
 }
 

@@ -19,6 +19,7 @@
 #include "payload/archive_reader.h"
 #include "payload/extract_sink.h"
 #include "robot/gui_robot.h"
+#include "tests/support/random_bytes.h"
 #include "tests/support/test_files.h"
 #include "robot/registry.h"
 #include "tests/support/test_installer.h"
@@ -179,10 +180,8 @@ TEST_F(InstallSequence, InstallsEveryFileThenRegistersTheUninstaller) {
 }
 
 TEST_F(InstallSequence, FilesSpanningTheDecodersFourMebibyteChunksComeOutWhole) {
-  std::string big(4194304 - 10, '\0');
-  for (size_t i = 0; i < big.size(); ++i) big[i] = char((i * 2654435761u) >> 13);
   std::vector<PayloadFile> files = {
-      {"big.bin", big}, {"across.bin", std::string(25, 'a')}, {"b.txt", "b"},
+      {"big.bin", lume_test::random_bytes(4194304 - 10, 3)}, {"across.bin", std::string(25, 'a')}, {"b.txt", "b"},
       {"c.txt", ""}, {"d.txt", "ddd"}};
   write_installer(files);
   std::vector<SeenWindow> boxes = install();
