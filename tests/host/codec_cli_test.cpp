@@ -1,60 +1,45 @@
 // lume encode and lume decode, run as the user runs them.
-#include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <algorithm>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
+
+#include "tests/host/lume_tool_test.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 
-class CodecCommands : public ::testing::Test {
+class CodecCommands : public lume_test::ToolTest {
  protected:
-  void SetUp() override {
-    folder_ = fs::temp_directory_path() /
-              ("lume_codec_cli_" + std::to_string(std::random_device{}()));
-    fs::create_directories(folder_);
-  }
-  void TearDown() override { fs::remove_all(folder_); }
-
   fs::path path(const std::string& name) const { return folder_ / name; }
 
   // Runs lume with arguments; returns its exit status, keeps its messages.
   int lume(const std::string& arguments) {
-    std::string command = std::string(LUME_PROGRAM) + " " + arguments + " 2>" +
-                          path("messages").string();
-    int status = std::system(command.c_str());
-    std::ifstream in(path("messages"));
-    messages_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return WEXITSTATUS(status);
+    lume_test::ToolOutcome outcome = run(arguments);
+    messages_ = outcome.err;
+    return outcome.status;
   }
 
   void write(const std::string& name, const Bytes& bytes) {
-    std::ofstream(path(name), std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    lume_test::write_file(path(name), std::string(bytes.begin(), bytes.end()));
   }
 
-  Bytes read(const std::string& name) {
-    std::ifstream in(path(name), std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  }
+  Bytes read(const std::string& name) { return lume_test::read_bytes(path(name)); }
 
-  // Nothing but the named files is left in the folder.
+  // The files in the folder besides what the fixture put there.
   std::vector<std::string> files() {
+    const std::set<std::string> fixture = {"stub.exe", "lume.toml", "src", "out.txt", "err.txt"};
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder_))
-      if (entry.path().filename() != "messages") names.push_back(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(folder_.path()))
+      if (!fixture.count(entry.path().filename().string()))
+        names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
   }
 
-  fs::path folder_;
   std::string messages_;
 };
 

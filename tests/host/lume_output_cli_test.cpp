@@ -13,7 +13,7 @@
 #include <csignal>
 #include <thread>
 
-#include "tests/host/lume_test_files.h"
+#include "tests/host/lume_tool_test.h"
 #include "tests/support/random_bytes.h"
 
 namespace fs = std::filesystem;
@@ -22,18 +22,11 @@ using lume_test::write_file;
 
 namespace {
 
-class OutputCli : public testing::Test {
+class OutputCli : public lume_test::ToolTest {
  protected:
-  OutputCli() {
-    lume_test::write_fake_stub(folder_ / "stub.exe");
-    write_file(folder_ / "lume.toml", "title = \"T\"\nfolder = \"F\"\nsource = \"src\"\n");
-    write_file(folder_ / "src/a.txt", "some contents");
-  }
-
-  // Runs a shell command in the scratch folder, $LUME being the tool; its
-  // exit status, standard error in err_.
+  // A shell command's exit status, its standard error in err_.
   int shell(const std::string& command) {
-    lume_test::ToolOutcome outcome = lume_test::run_shell(folder_.path(), LUME_TOOL, command);
+    lume_test::ToolOutcome outcome = ToolTest::shell(command);
     err_ = outcome.err;
     return outcome.status;
   }
@@ -76,7 +69,6 @@ class OutputCli : public testing::Test {
     return status;
   }
 
-  lume_test::ScratchFolder folder_;
   std::string err_;
 };
 
