@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/random_bytes.h"
 #include "tools/lume/codec/decode.h"
 #include "tools/lume/codec/encoder.h"
 #include "tools/lume/codec/stream_format.h"
@@ -14,13 +15,6 @@ namespace lume::codec {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-Bytes random_bytes(size_t size, uint32_t seed) {
-  std::mt19937 rng(seed);
-  Bytes out(size);
-  for (uint8_t& b : out) b = uint8_t(rng());
-  return out;
-}
 
 // Words drawn with a skewed distribution, so that matches are short and
 // near and literals are far from uniform.
@@ -75,7 +69,7 @@ TEST_P(EveryLevel, RoundTripsEmptyAndTinyInputs) {
 }
 
 TEST_P(EveryLevel, RoundTripsRandomTextAndBinaryInputs) {
-  expect_round_trip(random_bytes(300000, 1), GetParam());
+  expect_round_trip(lume_test::random_bytes<Bytes>(300000, 1), GetParam());
   expect_round_trip(text_bytes(500000, 2), GetParam());
   expect_round_trip(record_bytes(400000, 3), GetParam());
 }
@@ -91,7 +85,7 @@ TEST_P(EveryLevel, CompressesRedundantInputWell) {
 }
 
 TEST_P(EveryLevel, KeepsRandomInputNearItsSize) {
-  Bytes noise = random_bytes(200000, 5);
+  Bytes noise = lume_test::random_bytes<Bytes>(200000, 5);
   EncodeOptions options;
   options.level = GetParam();
   EXPECT_LT(encode(noise, options).size(), noise.size() + noise.size() / 100);
@@ -102,7 +96,7 @@ TEST_P(EveryLevel, KeepsRandomInputNearItsSize) {
 // window.
 TEST_P(EveryLevel, RoundTripsMatchesAcrossTheWholeWindow) {
   constexpr size_t kRepeat = 300000, kFrom = 1000;
-  Bytes data = random_bytes(kWindowSize + 2 * kRepeat, 8);
+  Bytes data = lume_test::random_bytes<Bytes>(kWindowSize + 2 * kRepeat, 8);
   std::copy_n(data.begin() + kFrom, kRepeat, data.begin() + kFrom + kWindowSize - 1);
   EncodeOptions options;
   options.level = GetParam();
@@ -114,7 +108,7 @@ TEST_P(EveryLevel, RoundTripsMatchesAcrossTheWholeWindow) {
 // Inputs from 8 MiB on are encoded as two halves side by side; the second
 // half's matches reach back into the first.
 TEST_P(EveryLevel, RoundTripsAnInputEncodedInTwoHalves) {
-  Bytes once = random_bytes(size_t(2) << 20, 9);
+  Bytes once = lume_test::random_bytes<Bytes>(size_t(2) << 20, 9);
   Bytes data;
   for (int copy = 0; copy < 4; ++copy) data.insert(data.end(), once.begin(), once.end());
   data.resize(data.size() + 1000, 'z');

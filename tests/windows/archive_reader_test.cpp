@@ -146,13 +146,15 @@ TEST_F(ArchiveReader, AnEmptyArchiveOpens) {
   EXPECT_EQ(payload_header.total_size, 0u);
 }
 
+// How the slot's text reads as a number is payload_offset_value's test
+// (config_block_test); here, which numbers the reader takes.
 TEST_F(ArchiveReader, AnOffsetThatIsNotAPositiveNumberIsUnconfigured) {
   Installer inst = make_installer(kThreeFiles);
-  for (const char* text : {"", "0", LUME_KEY_PAYLOAD_OFFSET, "abc", "-700", " x700"}) {
+  for (const char* text : {"0", LUME_KEY_PAYLOAD_OFFSET, "-700"}) {
     EXPECT_STREQ(open(inst, text), kUnconfiguredMessage) << '"' << text << '"';
     EXPECT_EQ(installer_file, nullptr);
   }
-  EXPECT_EQ(open(inst, " 700xyz"), nullptr);  // atoi reads the leading digits
+  EXPECT_EQ(open(inst, "700"), nullptr);
 }
 
 TEST_F(ArchiveReader, RefusesDirectoriesThatBreakTheRulesAsCorrupted) {
