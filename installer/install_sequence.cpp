@@ -6,6 +6,7 @@
 #include "common/child_process.h"
 #include "installer/config_block.h"
 #include "installer/dir_dialog.h"
+#include "installer/install_folder.h"
 #include "installer/progress_dialog.h"
 #include "installer/shared_state.h"
 #include "installer/shortcuts.h"
@@ -15,6 +16,7 @@
 #include "payload/decoder.h"
 #include "payload/extract_sink.h"
 #include "payload/payload_hooks.h"
+#include "uninstaller/removal_rules.h"
 #include "uninstaller/uninstall_data.h"
 
 // The folder the dialog starts from: "ProgramFilesDir", else the current
@@ -27,11 +29,7 @@ static void default_parent_folder(char* folder) {
 }
 
 bool set_install_folder(const char* chosen) {
-  bool fits = copy_text(install_folder, sizeof install_folder, chosen) &&
-              (ends_with_backslash(install_folder) ||
-               append_text(install_folder, sizeof install_folder, "\\"));
-  if (!fits) install_folder[0] = 0;
-  return fits;
+  return install_folder_form(install_folder, chosen, 0) == folder_ok;
 }
 
 // A file in the installation folder, created with the folders above it.
@@ -121,14 +119,12 @@ static void set_text_value(HKEY key, const char* name, const char* text) {
                  text_length(text) + 1);
 }
 
-// The entry in the list of installed programs, and its record. An empty
-// title would name the list itself, and a key path that does not fit would
-// name another key: neither is registered.
+// The entry in the list of installed programs, and its record. A title
+// that has no registration of its own (removal_rules.h), which the
+// uninstaller would refuse to delete, is not registered.
 static void register_uninstaller() {
   char key_path[kPathCapacity];
-  if (config.AppTitle[0] == 0 ||
-      !join_text(key_path, sizeof key_path, LUME_UNINSTALL_KEY_PREFIX, config.AppTitle))
-    return;
+  if (!uninstall_key_path(key_path, config.AppTitle)) return;
   HKEY key;
   if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, key_path, 0, nullptr, REG_OPTION_NON_VOLATILE,
                       KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
@@ -195,7 +191,7 @@ void install_sequence(HWND owner, const char* program_name) {
   default_parent_folder(folder);
   // 259: the chosen folder, with the backslash set_install_folder may
   // append, still fits a path.
-  if (select_install_folder(owner, folder, kPathCapacity - 1) == 0) return;
+  if (select_install_folder(owner, folder, kPathCapacity - 1, 0) == 0) return;
   set_install_folder(folder);
   install_into_folder(program_name);
 }
