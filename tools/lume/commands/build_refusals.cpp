@@ -51,6 +51,9 @@ std::optional<std::string_view> device_component(std::string_view text) {
 
 std::vector<std::string> build_refusals(const Installer& in, int code_page) {
   std::vector<std::string> problems;
+  const std::string& title = in.slots.values.app_title;
+  if (std::optional<std::string> refusal = registration_refusal(title, code_page))
+    problems.push_back(fmt::format("AppTitle '{}' {}", shown_text(title, code_page), *refusal));
   for (const Slot& slot : slots_of(in.slots.values)) {
     if (std::optional<std::string> problem = control_character_problem(slot.name, slot.text))
       problems.push_back(*problem);

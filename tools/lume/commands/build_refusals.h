@@ -9,7 +9,8 @@
 
 namespace lume {
 
-// One message per problem: a slot text holding a control character, a slot
+// One message per problem: a title the installer cannot register, a slot
+// text holding a control character, a slot
 // name that names a Windows device, payload names that differ only in
 // letter case. Names a directory holding a device name never get this far:
 // the installer, and so the reader, refuse them.

@@ -2,11 +2,13 @@
 
 #include <fmt/core.h>
 
+#include <algorithm>
 #include <optional>
 
 #include "tools/lume/codec/decode.h"
 #include "tools/lume/commands/shown_text.h"
 #include "tools/lume/commands/verify.h"
+#include "payload/directory_rules.h"
 #include "tools/lume/host/file_time.h"
 
 namespace lume {
@@ -57,6 +59,15 @@ std::string table_json(const std::vector<ShownRow>& rows) {
 
 uint64_t stream_size(const Installer& in) { return in.stream().size(); }
 
+// The longest installation folder, its final backslash included, that leaves
+// room for every name of the payload: the installer's folder dialog accepts
+// no deeper one.
+unsigned longest_install_folder(const Installer& in) {
+  size_t longest_name = 0;
+  for (const PayloadFileEntry& f : in.files) longest_name = std::max(longest_name, f.name.size());
+  return longest_folder_for(unsigned(longest_name));
+}
+
 // Where the stream ends is known only by decoding it; nullopt when it is
 // damaged.
 std::optional<Behind> measured_behind(const Installer& in) {
@@ -90,6 +101,8 @@ std::string list_text(const Installer& in, int code_page) {
   out += fmt::format("Payload: {} files, {} bytes; directory {} bytes; stream {} bytes\n",
                      in.header.file_count, in.header.total_size, in.header.directory_size,
                      stream_size(in));
+  out += fmt::format("  Longest installation folder: {} characters, its final backslash included\n",
+                     longest_install_folder(in));
   out += fmt::format("  {:>10}  {:8}  {:19}  {:19}  {:19}  {}\n", "Size", "Check", "Created",
                      "Last access", "Last write", "Name");
   for (const PayloadFileEntry& f : in.files) {
@@ -122,6 +135,7 @@ std::string list_json(const Installer& in, int code_page) {
                      in.header.total_size);
   out += fmt::format("  \"directory_size\": {},\n  \"stream_size\": {},\n",
                      in.header.directory_size, stream_size(in));
+  out += fmt::format("  \"longest_install_folder\": {},\n", longest_install_folder(in));
   out += "  \"files\": [";
   for (size_t k = 0; k < in.files.size(); ++k) {
     const PayloadFileEntry& f = in.files[k];

@@ -11,6 +11,7 @@
 #include "tools/lume/base/console.h"
 #include "tools/lume/base/error.h"
 #include "tools/lume/project/payload_names.h"
+#include "uninstaller/removal_rules.h"
 #include "uninstaller/uninstall_data.h"
 
 namespace lume {
@@ -28,11 +29,8 @@ class SlotMaker {
   SlotValues make() const {
     SlotValues v;
     v.app_title = text("title", project_.title, kTextSlotWidth);
-    if (v.app_title.empty()) fail("'title' is empty; the installer registers itself under it");
-    // The uninstaller deletes the registry key named by the title, under the
-    // list of installed programs: a backslash would reach other keys.
-    if (v.app_title.find('\\') != std::string::npos)
-      fail("'title' holds a backslash; the title names the installation's registry key");
+    if (std::optional<std::string> problem = registration_refusal(v.app_title, project_.code_page))
+      fail("'title' " + *problem);
     v.folder_name = text("folder", project_.folder_name, kTextSlotWidth);
     refuse_bad_name("folder", v.folder_name, true);
     v.group_name = text("group", project_.group_name, kTextSlotWidth);
@@ -182,6 +180,24 @@ std::optional<std::string> control_character_problem(std::string_view what,
       "{} holds a control character, {} (0x{:02X}), at byte {}; the installer and the "
       "uninstaller would read the text otherwise than it is written",
       what, control_character_name(c), c, at + 1);
+}
+
+std::optional<std::string> registration_refusal(const std::string& title, int code_page) {
+  switch (registration_problem(title.c_str())) {
+    case registration_ok:
+      return std::nullopt;
+    case registration_empty_title:
+      return "is empty; the installer registers itself under it";
+    case registration_backslash:
+      return "holds a backslash; the title names the installation's registry key";
+    case registration_too_long:
+      break;
+  }
+  return fmt::format(
+      "is {} bytes long in code page {}; the installer registers it under \"{}\" in a key path "
+      "of at most {} bytes, so the longest title it can register is {} bytes",
+      title.size(), code_page, LUME_UNINSTALL_KEY_PREFIX, unsigned(kPathCapacity - 1),
+      unsigned(kLongestRegisteredTitle));
 }
 
 SplitField split_file_field(std::string_view file_field) {
