@@ -27,6 +27,7 @@ LUME_PACKAGES=(
   "libcli11-dev:/usr/include/CLI/CLI.hpp"
   "libtomlplusplus-dev:/usr/include/toml++/toml.h"
   "libfmt-dev:/usr/include/fmt/format.h"
+  "libssl-dev:/usr/include/openssl/evp.h"
   "python3:/usr/bin/python3"
   # The loader and C library of 32-bit programs, which 32-bit Wine runs on.
   "libc6-i386:/lib/ld-linux.so.2"

@@ -15,14 +15,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The message reading path fails with, or "read" when it succeeds.
+// The message reading path fails with, or "" when it succeeds.
 std::string reading(const fs::path& path) {
-  try {
-    host::read_whole_file(path);
-    return "read";
-  } catch (const Error& e) {
-    return e.what();
-  }
+  return lume_test::error_text([&] { host::read_whole_file(path); });
 }
 
 }  // namespace
@@ -57,19 +52,26 @@ TEST(ReadWholeFile, NamesTheFileAndTheReason) {
   EXPECT_EQ(reading("/proc/self/mem"), "/proc/self/mem: read failed: Input/output error");
 }
 
-TEST(ReadFileExactly, RefusesAFileOfAnotherSize) {
+// A source file is read only as the walk found it: of its size, no link,
+// and the same file (a swapped folder on the way would give another one).
+TEST(ReadFileExactly, RefusesAFileOfAnotherSizeALinkOrAnotherFile) {
   lume_test::ScratchFolder folder;
   lume_test::write_file(folder / "a", "abcd");
+  lume_test::write_file(folder / "other/a", "abcd");
+  const host::FileIdentity walked = host::file_identity(folder / "a");
   uint8_t buffer[5] = {};
-  host::read_file_exactly(folder / "a", buffer, 4);
+  auto read = [&](const fs::path& path, uint64_t size) {
+    return lume_test::error_text([&] { host::read_file_exactly(path, buffer, size, &walked); });
+  };
+  EXPECT_EQ(read(folder / "a", 4), "");
   EXPECT_EQ(std::string(buffer, buffer + 4), "abcd");
-  for (uint64_t size : {3u, 5u}) {
-    try {
-      host::read_file_exactly(folder / "a", buffer, size);
-      ADD_FAILURE() << "read as " << size << " bytes";
-    } catch (const Error& e) {
-      EXPECT_NE(std::string(e.what()).find("a: the file changed while it was read"),
-                std::string::npos);
-    }
-  }
+  for (uint64_t size : {3u, 5u})
+    EXPECT_EQ(read(folder / "a", size), (folder / "a").string() +
+                                            ": the file changed while it was read");
+  fs::create_symlink(folder / "a", folder / "link");
+  EXPECT_EQ(read(folder / "link", 4),
+            (folder / "link").string() + ": a symbolic link now; it is not followed");
+  EXPECT_EQ(read(folder / "other/a", 4),
+            (folder / "other/a").string() +
+                ": another file now than when the folder was walked");
 }

@@ -17,12 +17,7 @@ const ConfigBlock& block_in(const std::vector<uint8_t>& stub) {
 }
 
 std::string refusal(std::vector<uint8_t> stub) {
-  try {
-    find_config_block(stub, "stub.exe");
-    return "";
-  } catch (const Error& e) {
-    return e.what();
-  }
+  return lume_test::error_text([&] { find_config_block(stub, "stub.exe"); });
 }
 
 SlotValues values(size_t start_menu_rows, size_t desktop_rows) {

@@ -10,6 +10,7 @@
 #include "tools/lume/archive/installer_reader.h"
 #include "tools/lume/base/atomic_file.h"
 #include "tools/lume/base/error.h"
+#include "tools/lume/base/text.h"
 #include "tools/lume/codec/encoder.h"
 #include "tools/lume/host/host_system.h"
 #include "tools/lume/project/payload_names.h"
@@ -31,7 +32,7 @@ void refuse_installer_own_names(const std::vector<std::string>& names, const fs:
     std::string folded = fold_case(name);
     if (folded == LUME_UNINSTALLER_NAME || folded == LUME_UNINSTALL_DATA_NAME)
       throw Error(fmt::format("{}: the installer writes a file of this name itself",
-                              (source / name).string()));
+                              shown_path(source / name)));
   }
 }
 
@@ -44,12 +45,13 @@ struct PayloadPlan {
 
 // An installer built earlier and left in the source folder would otherwise
 // ship inside the new one. Only a file that reads as a whole installer is
-// left out; any other executable is the product's own.
+// left out, whatever stub it was made from; any other executable is the
+// product's own.
 bool is_installer(const fs::path& path) {
   std::vector<uint8_t> start = host::read_file_start(path, 2);
   if (start.size() < 2 || start[0] != 'M' || start[1] != 'Z') return false;
   try {
-    read_installer(path);
+    read_installer(path, {});
     return true;
   } catch (const Error&) {
     return false;
@@ -68,7 +70,7 @@ void leave_out_output(SourceTree& tree, const fs::path& output, Console& console
     if (fs::weakly_canonical(file.path, ignored) != target || !is_installer(file.path))
       return false;
     console.warn(
-        fmt::format("{}: left out; it is the installer being written", file.path.string()));
+        fmt::format("{}: left out; it is the installer being written", shown_path(file.path)));
     return true;
   });
 }
@@ -76,7 +78,7 @@ void leave_out_output(SourceTree& tree, const fs::path& output, Console& console
 void leave_out_installers(SourceTree& tree, Console& console) {
   std::erase_if(tree.files, [&](const SourceFile& file) {
     if (!is_installer(file.path)) return false;
-    console.warn(fmt::format("left out: {} (an installer)", file.path.string()));
+    console.warn(fmt::format("left out: {} (an installer)", shown_path(file.path)));
     return true;
   });
 }
@@ -88,9 +90,9 @@ PayloadPlan plan_payload(const Project& project, const fs::path& output, Console
   for (const std::string& folder : tree.empty_folders)
     console.warn(
         fmt::format("{}: an empty folder; the installer carries files only, so it is left out",
-                    (project.source / folder).string()));
+                    shown_path(project.source / folder)));
   if (tree.files.empty())
-    throw Error(fmt::format("{}: the source folder holds no files{}", project.source.string(),
+    throw Error(fmt::format("{}: the source folder holds no files{}", shown_path(project.source),
                             project.exclude.empty() ? "" : " that are not excluded"));
 
   PayloadPlan plan;
@@ -98,6 +100,10 @@ PayloadPlan plan_payload(const Project& project, const fs::path& output, Console
     plan.relative_names.push_back(file.relative);
     plan.payload_names.push_back(
         payload_name(file.relative, project.code_page, file.path.string()));
+    // Direction controls are refused by payload_name; invisible ones may be meant.
+    if (std::optional<HiddenCharacter> hidden =
+            hidden_character(shown_path(file.path), file.relative))
+      console.warn(hidden->message);
     plan.total_size += file.size;
   }
   refuse_case_collisions(plan.relative_names);
@@ -106,13 +112,13 @@ PayloadPlan plan_payload(const Project& project, const fs::path& output, Console
     throw Error(
         fmt::format("{}: the files add up to {} bytes; an installer holds less than 4 GiB "
                     "(at most {} bytes)",
-                    project.source.string(), plan.total_size, codec::kMaxInputSize));
+                    shown_path(project.source), plan.total_size, codec::kMaxInputSize));
   uint64_t directory = directory_size_of(plan.payload_names);
   if (directory > kDirectoryBufferSize)
     throw Error(fmt::format(
         "{}: the directory of these {} files takes {} bytes; the installer "
         "holds at most {}",
-        project.source.string(), tree.files.size(), directory, unsigned(kDirectoryBufferSize)));
+        shown_path(project.source), tree.files.size(), directory, unsigned(kDirectoryBufferSize)));
   plan.files = std::move(tree.files);
   return plan;
 }
@@ -125,7 +131,7 @@ void refuse_output_among_inputs(const fs::path& output, const BuildRequest& requ
   refuse_output_is_input(output, request.project_file, "the project file");
   refuse_output_is_input(output, request.stub, "the stub");
   for (const SourceFile& file : sources)
-    refuse_output_is_input(output, file.path, "the source file " + file.path.string());
+    refuse_output_is_input(output, file.path, "the source file " + shown_path(file.path));
 }
 
 // Every file's contents back to back, with their directory entries.
@@ -138,7 +144,7 @@ std::vector<uint8_t> read_contents(const PayloadPlan& plan,
     const SourceFile& file = plan.files[k];
     size_t start = contents.size();
     contents.resize(start + size_t(file.size));
-    host::read_file_exactly(file.path, contents.data() + start, file.size);
+    host::read_file_exactly(file.path, contents.data() + start, file.size, &file.identity);
     PayloadFileEntry entry;
     entry.name = plan.payload_names[k];
     entry.size = uint32_t(file.size);
@@ -161,7 +167,7 @@ fs::path default_output(const Project& project) {
 BuildResult build_installer(const BuildRequest& request, Console& console) {
   Project project = read_project(request.project_file);
   if (!host::code_page_usable(project.code_page))
-    throw Error(fmt::format("{}: code page {} cannot be used: {}", project.file.string(),
+    throw Error(fmt::format("{}: code page {} cannot be used: {}", shown_path(project.file),
                             project.code_page, host::kUnusableCodePage));
   fs::path output = request.output.empty() ? default_output(project) : request.output;
   refuse_unsafe_output(output);
@@ -173,7 +179,7 @@ BuildResult build_installer(const BuildRequest& request, Console& console) {
   for (const std::string& warning : warnings) console.warn(warning);
 
   std::vector<uint8_t> installer = host::read_whole_file(request.stub);
-  patch_stub(installer, slots, request.stub.string());
+  patch_stub(installer, slots, shown_path(request.stub));
 
   std::vector<PayloadFileEntry> entries;
   std::vector<uint8_t> contents = read_contents(plan, entries);

@@ -6,7 +6,8 @@
 #include <string_view>
 
 #include "payload/directory_rules.h"
-#include "tools/lume/commands/shown_text.h"
+#include "tools/lume/base/text.h"
+#include "tools/lume/host/shown_text.h"
 #include "tools/lume/project/payload_names.h"
 
 namespace lume {
@@ -54,9 +55,16 @@ std::vector<std::string> build_refusals(const Installer& in, int code_page) {
   const std::string& title = in.slots.values.app_title;
   if (std::optional<std::string> refusal = registration_refusal(title, code_page))
     problems.push_back(fmt::format("AppTitle '{}' {}", shown_text(title, code_page), *refusal));
+  for (const RunOnSlot& slot : in.slots.run_on)
+    problems.push_back(fmt::format("{} has no terminator within its {} bytes; the installer "
+                                   "reads on {}",
+                                   slot.slot, slot.width, slot.into));
   for (const Slot& slot : slots_of(in.slots.values)) {
     if (std::optional<std::string> problem = control_character_problem(slot.name, slot.text))
       problems.push_back(*problem);
+    if (std::optional<HiddenCharacter> hidden =
+            hidden_character(slot.name, decoded_text(slot.text, code_page)))
+      problems.push_back(hidden->message);
     if (!slot.is_name) continue;
     if (std::optional<std::string_view> device = device_component(slot.text))
       problems.push_back(fmt::format("{} '{}': '{}' is {}", slot.name,
@@ -67,8 +75,11 @@ std::vector<std::string> build_refusals(const Installer& in, int code_page) {
 
   std::vector<std::string> names;
   for (const PayloadFileEntry& file : in.files) {
-    std::string name = shown_text(file.name, code_page);
+    std::string name = decoded_text(file.name, code_page);
     std::replace(name.begin(), name.end(), '\\', '/');
+    if (std::optional<HiddenCharacter> hidden =
+            hidden_character(fmt::format("the file name '{}'", escaped_text(name)), name))
+      problems.push_back(hidden->message);
     names.push_back(std::move(name));
   }
   if (std::optional<std::string> collision = case_collision(names))

@@ -5,11 +5,11 @@
 #include <algorithm>
 #include <optional>
 
-#include "tools/lume/codec/decode.h"
-#include "tools/lume/commands/shown_text.h"
-#include "tools/lume/commands/verify.h"
 #include "payload/directory_rules.h"
+#include "tools/lume/archive/payload_pass.h"
+#include "tools/lume/base/text.h"
 #include "tools/lume/host/file_time.h"
+#include "tools/lume/host/shown_text.h"
 
 namespace lume {
 
@@ -36,15 +36,36 @@ std::vector<ShownRow> shown_rows(const std::vector<ShortcutRowValue>& rows, int 
   return out;
 }
 
-std::string table_text(const char* name, const std::vector<ShownRow>& rows) {
+// What marks a slot the installer reads on past: its text as shown runs
+// into the slots behind it.
+std::string run_on_mark(const SlotTexts& slots, const std::string& slot) {
+  for (const RunOnSlot& r : slots.run_on)
+    if (r.slot == slot)
+      return fmt::format("  [{}: no terminator within its {} bytes, read on {}]", r.slot, r.width,
+                         r.into);
+  return "";
+}
+
+std::string table_text(const char* name, const std::vector<ShownRow>& rows,
+                       const SlotTexts& slots) {
   std::string out =
       rows.empty() ? fmt::format("  {:<19}(none)\n", name) : fmt::format("  {}\n", name);
   for (size_t k = 0; k < rows.size(); ++k) {
     out += fmt::format("    {:02}  {}  ->  {}", k, rows[k].link_name, rows[k].target);
     if (rows[k].arguments) out += fmt::format("  [arguments: {}]", *rows[k].arguments);
+    for (const char* field : {"LinkName", "FileField"})
+      out += run_on_mark(slots, fmt::format("{} {:02} {}", name, k, field));
     out += '\n';
   }
   return out;
+}
+
+std::string run_on_json(const std::vector<RunOnSlot>& run_on) {
+  std::string out = "[";
+  for (size_t k = 0; k < run_on.size(); ++k)
+    out += fmt::format(R"({}{{"slot": "{}", "width": {}}})", k ? ", " : "", run_on[k].slot,
+                       run_on[k].width);
+  return out + "]";
 }
 
 std::string table_json(const std::vector<ShownRow>& rows) {
@@ -68,20 +89,14 @@ unsigned longest_install_folder(const Installer& in) {
   return longest_folder_for(unsigned(longest_name));
 }
 
-// Where the stream ends is known only by decoding it; nullopt when it is
-// damaged.
-std::optional<Behind> measured_behind(const Installer& in) {
-  codec::DecodedStream decoded =
-      codec::decode_measured(in.stream(), in.header.total_size, [](std::span<const uint8_t>) {});
-  if (decoded.status != codec::StreamStatus::intact) return std::nullopt;
-  return behind_stream(in, decoded.used);
-}
-
 std::string behind_json(const std::optional<Behind>& behind) {
   if (!behind) return R"({"kind": "unknown"})";
-  const char* kind = behind->size == 0 ? "nothing" : behind->signature ? "signature" : "stray";
-  return fmt::format(R"({{"kind": "{}", "offset": {}, "size": {}}})", kind, behind->offset,
-                     behind->size);
+  const char* kind = behind->size == 0               ? "nothing"
+                     : behind->certificate_table ? "signature"
+                                                 : "stray";
+  // A certificate table's headers are checked, never what it certifies.
+  return fmt::format(R"({{"kind": "{}", "offset": {}, "size": {}{}}})", kind, behind->offset,
+                     behind->size, behind->certificate_table ? R"(, "validated": false)" : "");
 }
 
 }  // namespace
@@ -89,15 +104,22 @@ std::string behind_json(const std::optional<Behind>& behind) {
 std::string list_text(const Installer& in, int code_page) {
   const SlotValues& v = in.slots.values;
   auto shown = [&](const std::string& bytes) { return shown_text(bytes, code_page); };
-  std::string out = fmt::format("{}\n", without_controls(in.file.string()));
-  out += fmt::format("  {:<19}{}\n", "PayloadOffset", shown(in.slots.payload_offset));
-  out += fmt::format("  {:<19}{}\n", "AppTitle", shown(v.app_title));
-  out += fmt::format("  {:<19}{}\n", "FolderName", shown(v.folder_name));
-  out += fmt::format("  {:<19}{}\n", "GroupName", shown(v.group_name));
-  out += fmt::format("  {:<19}{}\n", "RunAfterInstall",
-                     v.run_after_install.empty() ? "(nothing)" : shown(v.run_after_install));
-  out += table_text("StartMenuShortcuts", shown_rows(v.start_menu, code_page, shown_text));
-  out += table_text("DesktopShortcuts", shown_rows(v.desktop, code_page, shown_text));
+  auto slot = [&](const char* name, const std::string& text) {
+    return fmt::format("  {:<19}{}{}\n", name, text, run_on_mark(in.slots, name));
+  };
+  std::string out = fmt::format("{}\n", shown_path(in.file));
+  if (in.stub.empty())
+    out += fmt::format("  Warning: {}; the block below is read where lume's own stubs keep it\n",
+                       kUnknownStub);
+  out += slot("PayloadOffset", shown(in.slots.payload_offset));
+  out += slot("AppTitle", shown(v.app_title));
+  out += slot("FolderName", shown(v.folder_name));
+  out += slot("GroupName", shown(v.group_name));
+  out += slot("RunAfterInstall",
+              v.run_after_install.empty() ? "(nothing)" : shown(v.run_after_install));
+  out += table_text("StartMenuShortcuts", shown_rows(v.start_menu, code_page, shown_text),
+                    in.slots);
+  out += table_text("DesktopShortcuts", shown_rows(v.desktop, code_page, shown_text), in.slots);
   out += fmt::format("Payload: {} files, {} bytes; directory {} bytes; stream {} bytes\n",
                      in.header.file_count, in.header.total_size, in.header.directory_size,
                      stream_size(in));
@@ -121,6 +143,7 @@ std::string list_json(const Installer& in, int code_page) {
   auto str = [&](const std::string& bytes) { return json_string(decoded_text(bytes, code_page)); };
   std::string out = "{\n";
   out += fmt::format("  \"file\": {},\n", json_string(in.file.string()));
+  out += fmt::format("  \"stub\": {},\n", in.stub.empty() ? "null" : json_string(in.stub));
   out += fmt::format("  \"code_page\": {},\n", code_page);
   out += fmt::format("  \"payload_offset\": {},\n", in.payload_offset);
   out += fmt::format("  \"app_title\": {},\n", str(v.app_title));
@@ -131,6 +154,7 @@ std::string list_json(const Installer& in, int code_page) {
                      table_json(shown_rows(v.start_menu, code_page, decoded_text)));
   out += fmt::format("  \"desktop_shortcuts\": {},\n",
                      table_json(shown_rows(v.desktop, code_page, decoded_text)));
+  out += fmt::format("  \"run_on\": {},\n", run_on_json(in.slots.run_on));
   out += fmt::format("  \"file_count\": {},\n  \"total_size\": {},\n", in.header.file_count,
                      in.header.total_size);
   out += fmt::format("  \"directory_size\": {},\n  \"stream_size\": {},\n",
