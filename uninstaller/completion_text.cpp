@@ -2,9 +2,8 @@
 
 #include "common/bounded_text.h"
 
-// "<label>: <count>" on a line of its own, left out for a count of 0.
-static void append_line(char* out, const char* label, const char* place, unsigned count) {
-  if (count == 0) return;
+// count in decimal behind out's text.
+static void append_count(char* out, unsigned count) {
   char digits[12];
   unsigned at = sizeof digits - 1;
   digits[at] = 0;
@@ -12,24 +11,30 @@ static void append_line(char* out, const char* label, const char* place, unsigne
     digits[--at] = char('0' + count % 10);
     count /= 10;
   } while (count != 0);
-  append_text(out, kCompletionTextSize, label);
-  append_text(out, kCompletionTextSize, place);
-  append_text(out, kCompletionTextSize, ": ");
   append_text(out, kCompletionTextSize, digits + at);
 }
 
 void compose_completion_text(char* out, const LeftInPlace* left, const char* installation_folder) {
+  const unsigned counts[] = {left->files + left->shortcuts + left->keys, left->files,
+                             left->shortcuts, left->keys};
   if ((left->files | left->shortcuts | left->keys) == 0) {
     copy_text(out, kCompletionTextSize, "Uninstall Complete.");
     return;
   }
   // Nothing here claims a whole removal: the record names items that this
-  // uninstaller would not touch, and they are all still there.
-  copy_text(out, kCompletionTextSize, "");
-  append_line(out, "Uninstall finished. Recorded items left in place", "",
-              left->files + left->shortcuts + left->keys);
-  append_text(out, kCompletionTextSize, "\n");
-  append_line(out, "\nFiles outside ", installation_folder, left->files);
-  append_line(out, "\nShortcuts outside the Start menu and the desktop", "", left->shortcuts);
-  append_line(out, "\nRegistry keys other than this program's entry", "", left->keys);
+  // uninstaller would not touch, and they are all still there. A line for
+  // each place that holds any, "<where>: <count>".
+  const char* const lines[][2] = {
+      {"Uninstall finished. Recorded items left in place", ""},
+      {"\nFiles outside ", installation_folder},
+      {"\nShortcuts outside the Start menu and the desktop", ""},
+      {"\nRegistry keys other than this program's entry", ""},
+  };
+  out[0] = 0;
+  for (unsigned i = 0; i < 4; ++i) {
+    if (counts[i] == 0) continue;
+    join_text(out + text_length(out), kCompletionTextSize - text_length(out), lines[i][0],
+              lines[i][1], ": ");
+    append_count(out, counts[i]);
+  }
 }

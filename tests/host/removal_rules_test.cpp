@@ -271,7 +271,7 @@ TEST(CompletionText, ClaimsAWholeRemovalOnlyWhenNothingWasLeftAndSaysWhereItemsW
   EXPECT_STREQ(text, "Uninstall Complete.");
   compose_completion_text(text, &some, kFolder);
   EXPECT_STREQ(text,
-               "Uninstall finished. Recorded items left in place: 13\n\n"
+               "Uninstall finished. Recorded items left in place: 13\n"
                "Files outside C:\\Program Files\\Hello App\\: 12\n"
                "Registry keys other than this program's entry: 1");
   // The longest folder still leaves room for every line.

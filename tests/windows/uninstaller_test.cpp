@@ -367,7 +367,7 @@ TEST_F(Uninstaller, LeavesAloneWhatADataFileNamesOutsideTheInstallation) {
                         record('9', outside[0]);
   ASSERT_TRUE(lume_test::write_file(folder_ + "lumeuins.dat", hostile));
   ChildProcess removal = run_removal();
-  confirm_and_complete(removal.id(), "Uninstall finished. Recorded items left in place: 8\n\n"
+  confirm_and_complete(removal.id(), "Uninstall finished. Recorded items left in place: 8\n"
                                      "Files outside " + folder_ + ": 3\n"
                                      "Shortcuts outside the Start menu and the desktop: 3\n"
                                      "Registry keys other than this program's entry: 2");
@@ -406,7 +406,7 @@ TEST_F(Uninstaller, RemovesShortcutsAndTheKeyOnlyWhereTheInstallerMakesThem) {
                         record('3', uninstall_key(title_ + "\\..\\" + other));
   ASSERT_TRUE(lume_test::write_file(folder_ + "lumeuins.dat", hostile));
   ChildProcess removal = run_removal();
-  confirm_and_complete(removal.id(), "Uninstall finished. Recorded items left in place: 7\n\n"
+  confirm_and_complete(removal.id(), "Uninstall finished. Recorded items left in place: 7\n"
                                      "Shortcuts outside the Start menu and the desktop: 5\n"
                                      "Registry keys other than this program's entry: 2");
   EXPECT_EQ(removal.wait_exit(), 0u);
