@@ -16,7 +16,13 @@ bool special_folder_path(HWND owner, int csidl, char* out) {
   ITEMIDLIST* folder = nullptr;
   if (SHGetSpecialFolderLocation(owner, csidl, &folder) != S_OK) return false;
   bool found = SHGetPathFromIDListA(folder, out) && out[0] != 0;
-  CoTaskMemFree(folder);
+  // Freed by the shell's own allocator, from shell32 too: the uninstaller
+  // imports nothing of the component libraries.
+  IMalloc* allocator = nullptr;
+  if (SUCCEEDED(SHGetMalloc(&allocator))) {
+    allocator->Free(folder);
+    allocator->Release();
+  }
   if (!found) out[0] = 0;
   return found;
 }

@@ -135,10 +135,11 @@ bool uninstall_key_path(char* out, const char* title) {
 }
 
 bool is_own_uninstall_key(const char* key, const char* title) {
-  char own[kPathCapacity];
-  if (!uninstall_key_path(own, title)) return false;
-  unsigned length = text_length(own);
-  return text_length(key) == length && same_bytes(key, own, length);
+  const unsigned prefix = sizeof LUME_UNINSTALL_KEY_PREFIX - 1;
+  // The title's terminator is compared too: the key ends where it does.
+  return registration_problem(title) == registration_ok &&
+         same_bytes(key, LUME_UNINSTALL_KEY_PREFIX, prefix) &&
+         same_bytes(key + prefix, title, text_length(title) + 1);
 }
 
 bool climb_to_parent(char* path) {
