@@ -7,8 +7,6 @@
 #include "installer/install_folder.h"
 #include "installer/shared_state.h"
 
-enum { kFolderTextSize = 261 };  // 260 characters, as the edit box is read
-
 // One run of the dialog. Static: the dialog runs once at a time, on the
 // main thread, and is not re-entered.
 struct DirSelectState {

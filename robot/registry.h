@@ -6,7 +6,18 @@
 
 #include <string>
 
+#include "uninstaller/uninstall_data.h"
+
 namespace lume_robot {
+
+// The list of installed programs, that holds each product's registration
+// (LUME_UNINSTALL_KEY_PREFIX and the title): the prefix without its final
+// backslash.
+inline std::string installed_programs_key() {
+  std::string key = LUME_UNINSTALL_KEY_PREFIX;
+  key.pop_back();
+  return key;
+}
 
 inline bool key_exists(const std::string& key) {
   HKEY handle;

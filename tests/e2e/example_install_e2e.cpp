@@ -32,6 +32,7 @@
 #include "tests/support/shell_links.h"
 #include "tests/support/test_files.h"
 #include "robot/registry.h"
+#include "uninstaller/uninstall_data.h"
 
 using lume_robot::ChildProcess;
 using lume_robot::GuiRobot;
@@ -131,7 +132,7 @@ class ExampleInstaller : public ::testing::Test {
     title_ = environment("LUME_E2E_TITLE");
     ASSERT_FALSE(installer_.empty()) << "run through tests/e2e/run";
     folder_ = program_files() + "\\" + environment("LUME_E2E_FOLDER_NAME") + "\\";
-    key_ = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + title_;
+    key_ = LUME_UNINSTALL_KEY_PREFIX + title_;
     manifest_ = read_manifest(environment("LUME_E2E_MANIFEST"));
     ASSERT_FALSE(manifest_.empty());
     shortcuts_ = read_shortcuts(environment("LUME_E2E_SHORTCUTS"), &group_);

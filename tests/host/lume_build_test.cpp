@@ -90,8 +90,8 @@ arguments = "/x"
 
   Installer in = read_installer(request_.output, lume_test::fake_stubs());
   EXPECT_EQ(in.payload_offset, lume_test::fake_stub().size());
-  ASSERT_EQ(in.slots.values.start_menu.size(), 1u);
-  EXPECT_EQ(in.slots.values.start_menu[0].file_field, "bin\\app.exe /x");
+  ASSERT_EQ(in.slots.values[kStartMenuShortcutsSlot].rows.size(), 1u);
+  EXPECT_EQ(in.slots.values[kStartMenuShortcutsSlot].rows[0].file_field, "bin\\app.exe /x");
   std::vector<std::string> names;
   for (const PayloadFileEntry& f : in.files) names.push_back(f.name);
   EXPECT_EQ(names, (std::vector<std::string>{"Caf\xE9\\na\xEFve \x80.txt", "bin\\app.exe",

@@ -15,8 +15,8 @@ std::vector<uint8_t> installer(const std::vector<lume_test::RawEntry>& entries,
                                const std::string& stream = "", bool pe32_plus = false) {
   std::vector<uint8_t> bytes = lume_test::fake_stub(pe32_plus);
   SlotValues values;
-  values.app_title = "Title";
-  values.start_menu = {{"A.lnk", "a.exe /x"}, {"B.lnk", "b.txt"}};
+  values[kAppTitleSlot].text = "Title";
+  values[kStartMenuShortcutsSlot].rows = {{"A.lnk", "a.exe /x"}, {"B.lnk", "b.txt"}};
   patch_stub(bytes, values, "stub");
   std::vector<unsigned char> head = lume_test::header_and_directory(entries);
   bytes.insert(bytes.end(), head.begin(), head.end());
@@ -39,10 +39,10 @@ TEST(InstallerReader, ReadsSlotsDirectoryAndStream) {
   Installer in = parsed(installer({a, {"b.txt", 0}}, "xyz"));
   EXPECT_EQ(in.payload_offset, lume_test::fake_stub().size());
   EXPECT_EQ(in.block_offset, lume_test::fake_stub_block_offset());
-  EXPECT_EQ(in.slots.values.app_title, "Title");
-  EXPECT_EQ(in.slots.values.start_menu,
+  EXPECT_EQ(in.slots.values[kAppTitleSlot].text, "Title");
+  EXPECT_EQ(in.slots.values[kStartMenuShortcutsSlot].rows,
             (std::vector<ShortcutRowValue>{{"A.lnk", "a.exe /x"}, {"B.lnk", "b.txt"}}));
-  EXPECT_TRUE(in.slots.values.desktop.empty());
+  EXPECT_TRUE(in.slots.values[kDesktopShortcutsSlot].rows.empty());
   ASSERT_EQ(in.files.size(), 2u);
   EXPECT_EQ(in.files[0].name, "dir\\a.exe");
   EXPECT_EQ(in.files[0].check, 0x12345678u);
@@ -81,14 +81,14 @@ namespace {
 TEST(InstallerReader, ReadsTheBlockFromItsOwnSectionInPe32AndPe32Plus) {
   Installer in = parsed(installer({{"a.txt", 0}}, "", true));
   EXPECT_EQ(in.block_offset, lume_test::fake_stub_block_offset());
-  EXPECT_EQ(in.slots.values.app_title, "Title");
+  EXPECT_EQ(in.slots.values[kAppTitleSlot].text, "Title");
 
   // Another copy of the keys earlier in the file is no block of the stub's.
   std::vector<uint8_t> bytes = installer({{"a.txt", 0}});
   std::vector<uint8_t> keyed = lume_test::fake_stub();
   std::copy_n(keyed.begin() + std::ptrdiff_t(lume_test::fake_stub_block_offset()), 64,
               bytes.begin() + 0x200);
-  EXPECT_EQ(parsed(bytes).slots.values.app_title, "Title");
+  EXPECT_EQ(parsed(bytes).slots.values[kAppTitleSlot].text, "Title");
 }
 
 TEST(InstallerReader, ReadsWhatTheLoaderMapsAsTheSectionsBytes) {
@@ -100,7 +100,7 @@ TEST(InstallerReader, ReadsWhatTheLoaderMapsAsTheSectionsBytes) {
   lume_test::put_le(bytes, header + 16, 32, 4);
   Installer in = parsed(bytes);
   EXPECT_EQ(in.payload_offset, lume_test::fake_stub().size());
-  EXPECT_EQ(in.slots.values.app_title, "");
+  EXPECT_EQ(in.slots.values[kAppTitleSlot].text, "");
 }
 
 TEST(InstallerReader, RefusesFilesWithoutTheSectionOrCutWithinIt) {

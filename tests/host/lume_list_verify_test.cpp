@@ -114,7 +114,7 @@ namespace {
 // whose offset leads to its payload behind that.
 std::vector<uint8_t> with_decoy_section(std::vector<uint8_t> real,
                                         const std::vector<uint8_t>& harmless) {
-  const size_t stub_size = lume_test::fake_stub().size(), raw = 0x4600;
+  const size_t stub_size = lume_test::fake_stub().size(), raw = lume_test::fake_stub_block_raw();
   const size_t header = lume_test::section_header(real, ".lumecfg");
   real[header + 7] = 'x';
   const size_t added = lume_test::section_header(real, ".rdata") + 40;
@@ -166,7 +166,7 @@ TEST_F(Misleading, TheOffsetIsReadAsTheInstallerReadsItEvenWithoutItsKey) {
   std::copy(offset.begin(), offset.end(), bytes.begin() + std::ptrdiff_t(block));
   Installer in = parsed(bytes);
   EXPECT_EQ(in.payload_offset, lume_test::fake_stub().size());
-  EXPECT_EQ(in.slots.values.app_title, "Real Product");
+  EXPECT_EQ(in.slots.values[kAppTitleSlot].text, "Real Product");
   EXPECT_TRUE(verified(bytes).empty());
 }
 
@@ -211,7 +211,7 @@ TEST_F(Misleading, ASignatureIsNamedAsSuchAndStrayBytesBehindItAreNot) {
   std::vector<uint8_t> signed_bytes = lume_test::read_bytes(folder_ / "signed.exe");
   ASSERT_GT(signed_bytes.size(), real_.size());
   Installer in = parsed(signed_bytes);
-  EXPECT_EQ(in.slots.values.app_title, "Real Product");
+  EXPECT_EQ(in.slots.values[kAppTitleSlot].text, "Real Product");
   Behind behind;
   EXPECT_TRUE(verified(signed_bytes, &behind).empty());
   EXPECT_TRUE(behind.certificate_table);
@@ -255,10 +255,10 @@ ConfigBlock& block_in(std::vector<uint8_t>& bytes) {
 
 TEST(ListShowsTexts, WithEveryControlCharacterEscapedForTheTerminal) {
   SlotValues values;
-  values.app_title = "Title\x1B]0;owned\x07\x1B[2J";
-  values.folder_name = "Folder\rOver";
-  values.start_menu = {{"Link\x1B[A.lnk", "prog.exe /x\x1B[K"}};
-  values.run_after_install = "go\x7F.exe";
+  values[kAppTitleSlot].text = "Title\x1B]0;owned\x07\x1B[2J";
+  values[kFolderNameSlot].text = "Folder\rOver";
+  values[kStartMenuShortcutsSlot].rows = {{"Link\x1B[A.lnk", "prog.exe /x\x1B[K"}};
+  values[kRunAfterInstallSlot].text = "go\x7F.exe";
   std::string listed = list_text(parsed_as(hand_made(values, "a\x7F.txt"), "x.exe"), 1252);
   for (unsigned char c : listed)
     EXPECT_TRUE((c >= 0x20 && c != 0x7F) || c == '\n') << "raw control character " << int(c);
@@ -270,15 +270,15 @@ TEST(ListShowsTexts, WithEveryControlCharacterEscapedForTheTerminal) {
   EXPECT_NE(listed.find("a\\x7F.txt"), std::string::npos) << listed;
 
   SlotValues c1;
-  c1.app_title = "Csi\xC2\x9B" "2J";  // U+009B, a terminal's one-character escape
+  c1[kAppTitleSlot].text = "Csi\xC2\x9B" "2J";  // U+009B, a terminal's one-character escape
   std::string utf8 = list_text(parsed_as(hand_made(c1, "a.txt"), "x.exe"), 65001);
   EXPECT_NE(utf8.find("Csi\\u009B2J"), std::string::npos) << utf8;
 }
 
 TEST(ListShowsTexts, AsValidJsonWhateverThePathAndTheBytes) {
   SlotValues values;
-  values.app_title = "T\x1B\"q\"";
-  values.folder_name = "\xFF\xFE";  // no UTF-8 at all under code page 65001
+  values[kAppTitleSlot].text = "T\x1B\"q\"";
+  values[kFolderNameSlot].text = "\xFF\xFE";  // no UTF-8 at all under code page 65001
   Installer in = parsed_as(hand_made(values, "a.txt"), "set\xFFup-\xC3.exe");
   std::string json = list_json(in, 65001);
   EXPECT_NE(json.find(R"("file": "set)" "\xEF\xBF\xBD" R"(up-)" "\xEF\xBF\xBD" R"(.exe")"),
@@ -299,10 +299,11 @@ TEST(ListShowsTexts, AsValidJsonWhateverThePathAndTheBytes) {
 TEST(ListShowsTexts, AsTheInstallerReadsThemOnPastASlotWithoutItsTerminator) {
   SlotValues values;
   const std::string length = std::to_string(lume_test::fake_stub().size());
-  values.app_title = length;  // which PayloadOffset's digits run into
-  values.folder_name = "Folder";
-  values.start_menu = {{"A.lnk", "a.exe"}, {"B.lnk", "b.exe"}};
-  for (int row = 0; row < kShortcutRows; ++row) values.desktop.push_back({"D.lnk", "d.exe"});
+  values[kAppTitleSlot].text = length;  // which PayloadOffset's digits run into
+  values[kFolderNameSlot].text = "Folder";
+  values[kStartMenuShortcutsSlot].rows = {{"A.lnk", "a.exe"}, {"B.lnk", "b.exe"}};
+  for (int row = 0; row < kShortcutRows; ++row)
+    values[kDesktopShortcutsSlot].rows.push_back({"D.lnk", "d.exe"});
   struct Case {
     std::function<void(ConfigBlock&)> fill;
     std::string shown, slot;
@@ -347,8 +348,8 @@ TEST(ListShowsTexts, AsTheInstallerReadsThemOnPastASlotWithoutItsTerminator) {
 // 0xFD and 0xFE are U+200E and U+200F in code page 1255.
 TEST(ListShowsTexts, EscapingAndVerifyReportingCharactersThatMakeATextLookOtherThanItIs) {
   SlotValues values;
-  values.app_title = "Invoice\xFD";
-  values.folder_name = "F";
+  values[kAppTitleSlot].text = "Invoice\xFD";
+  values[kFolderNameSlot].text = "F";
   const std::vector<std::string> names = {"a\xFE.txt", "b.txt"};
   Installer in = parsed_as(hand_made(values, names), "x.exe");
   std::string listed = list_text(in, 1255);
@@ -360,7 +361,7 @@ TEST(ListShowsTexts, EscapingAndVerifyReportingCharactersThatMakeATextLookOtherT
                 "text around it: it would not read as it is",
                 "the file name 'a\\u200F.txt' holds U+200F (right-to-left mark), which turns the "
                 "direction of the text around it: it would not read as it is"}));
-  values.app_title = "Lume\xC2\xA0" "1.0";  // a no-break space, in UTF-8
+  values[kAppTitleSlot].text = "Lume\xC2\xA0" "1.0";  // a no-break space, in UTF-8
   EXPECT_NE(build_refusals(parsed_as(hand_made(values, "a.txt"), "x.exe"), 65001)
                 .at(0)
                 .find("AppTitle holds U+00A0 (no-break space), which shows as nothing or as a "
@@ -370,8 +371,8 @@ TEST(ListShowsTexts, EscapingAndVerifyReportingCharactersThatMakeATextLookOtherT
 
 TEST(ListShowsTexts, ANameTwiceAsSuchAndExtractRefusesItBeforeWritingAnything) {
   SlotValues values;
-  values.app_title = "T";
-  values.folder_name = "F";
+  values[kAppTitleSlot].text = "T";
+  values[kFolderNameSlot].text = "F";
   const std::vector<std::string> names = {"a.txt", "b.txt", "a.txt"};
   Installer in = parsed_as(hand_made(values, names), "x.exe");
   EXPECT_EQ(build_refusals(in, 1252),

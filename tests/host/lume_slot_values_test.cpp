@@ -47,11 +47,12 @@ TEST(SlotValues, MakesFileFieldsAsTheInstallerSplitsThem) {
                   shortcut("C.lnk", "docs/readme.txt"), shortcut("D.lnk", "HELLO.EXE", "")};
   std::vector<std::string> warnings;
   SlotValues v = make_slot_values(p, kPayload, warnings);
-  ASSERT_EQ(v.start_menu.size(), 4u);
-  EXPECT_EQ(v.start_menu[0].file_field, "hello.exe");
-  EXPECT_EQ(v.start_menu[1].file_field, "hello.exe /large");
-  EXPECT_EQ(v.start_menu[2].file_field, "docs\\readme.txt");
-  EXPECT_EQ(v.start_menu[3].file_field, "HELLO.EXE ");
+  const std::vector<ShortcutRowValue>& rows = v[kStartMenuShortcutsSlot].rows;
+  ASSERT_EQ(rows.size(), 4u);
+  EXPECT_EQ(rows[0].file_field, "hello.exe");
+  EXPECT_EQ(rows[1].file_field, "hello.exe /large");
+  EXPECT_EQ(rows[2].file_field, "docs\\readme.txt");
+  EXPECT_EQ(rows[3].file_field, "HELLO.EXE ");
   EXPECT_TRUE(warnings.empty()) << warnings[0];
   EXPECT_EQ(split_file_field("hello.exe /large").arguments, "/large");
   EXPECT_EQ(split_file_field("HELLO.EXE ").arguments, "");
@@ -206,7 +207,8 @@ TEST(SlotValues, RefusesDirectionControlsAndWarnsOfInvisibleCharacters) {
   p.code_page = 65001;
   p.title = "Lume\xE2\x80\x8B" "Hello";  // U+200B
   std::vector<std::string> warnings;
-  EXPECT_EQ(make_slot_values(p, kPayload, warnings).app_title, "Lume\xE2\x80\x8B" "Hello");
+  EXPECT_EQ(make_slot_values(p, kPayload, warnings)[kAppTitleSlot].text,
+            "Lume\xE2\x80\x8B" "Hello");
   ASSERT_EQ(warnings.size(), 1u);
   EXPECT_NE(warnings[0].find("lume.toml: title holds U+200B (zero width space)"),
             std::string::npos)

@@ -69,6 +69,8 @@ inline void set_times(const fs::path& path, int64_t access_seconds, int64_t writ
 // is built with it (the host build links the same block), between a code
 // section and a data section.
 inline size_t fake_stub_block_offset() { return 1536; }
+// The bytes the block's section takes in the file: the block, file-aligned.
+inline size_t fake_stub_block_raw() { return (sizeof(ConfigBlock) + 0x1FF) & ~size_t(0x1FF); }
 
 inline void put_le(std::vector<uint8_t>& bytes, size_t at, uint64_t value, int width) {
   for (int k = 0; k < width; ++k) bytes[at + size_t(k)] = uint8_t(value >> (8 * k));
@@ -76,7 +78,7 @@ inline void put_le(std::vector<uint8_t>& bytes, size_t at, uint64_t value, int w
 
 inline std::vector<uint8_t> fake_stub(bool pe32_plus = false) {
   const size_t pe = 0x80, optional = pe + 24, optional_size = pe32_plus ? 240 : 224;
-  const size_t block = fake_stub_block_offset(), block_raw = 0x4600, behind = 0x200;
+  const size_t block = fake_stub_block_offset(), block_raw = fake_stub_block_raw(), behind = 0x200;
   std::vector<uint8_t> stub(block + block_raw + behind, 0);
   stub[0] = 'M';
   stub[1] = 'Z';

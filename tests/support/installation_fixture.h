@@ -18,6 +18,7 @@
 #include "robot/gui_robot.h"
 #include "robot/install_driver.h"
 #include "tests/support/test_installer.h"
+#include "uninstaller/uninstall_data.h"
 
 namespace lume_test {
 
@@ -28,8 +29,7 @@ using lume_robot::InstallRun;
 using lume_robot::InstallStage;
 using lume_robot::SeenWindow;
 
-inline constexpr char kUninstallKeyPrefix[] =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+inline constexpr char kUninstallKeyPrefix[] = LUME_UNINSTALL_KEY_PREFIX;
 
 // A product of count files in nested folders, the same for the same seed:
 // text and binary contents of many sizes, empty files (the last one among

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "installer/dialog_ids.h"
 #include "robot/gui_robot.h"
 #include "tests/support/test_files.h"
 
@@ -20,11 +21,11 @@ using lume_robot::GuiRobot;
 using lume_robot::SeenWindow;
 
 enum : int {
-  kDirEditId = 2006,
-  kDirOkId = 2007,
-  kDirCancelId = 2008,
-  kDirTreeId = 2009,
-  kDirReasonId = 2010,
+  kDirEditId = IDC_DIR_EDIT,
+  kDirOkId = IDC_DIR_OK,
+  kDirCancelId = IDC_DIR_CANCEL,
+  kDirTreeId = IDC_DIR_TREE,
+  kDirReasonId = IDC_DIR_REASON,
 };
 
 inline const char* const kCurrentVersionKey = "Software\\Microsoft\\Windows\\CurrentVersion";

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "installer/dialog_ids.h"
 #include "robot/gui_robot.h"
 #include "tests/support/test_files.h"
 #include "robot/registry.h"
@@ -17,7 +18,7 @@ using lume_robot::TreeItem;
 
 namespace {
 
-constexpr int kPromptId = 2005;
+constexpr int kPromptId = IDC_DIR_PROMPT;
 
 class DirDialog : public lume_test::FolderDialogTest {
  protected:

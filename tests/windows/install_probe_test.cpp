@@ -13,6 +13,7 @@
 #include "tests/support/test_files.h"
 #include "robot/registry.h"
 #include "tests/support/test_installer.h"
+#include "uninstaller/uninstall_data.h"
 
 using lume_robot::ChildProcess;
 using lume_robot::GuiRobot;
@@ -30,7 +31,7 @@ class InstallProbe : public ::testing::Test {
         ::testing::UnitTest::GetInstance()->current_test_info()->name());
     folder_ = root_ + "Hello App\\";
     title_ = "Lume probe test " + std::to_string(GetCurrentProcessId());
-    key_ = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + title_;
+    key_ = LUME_UNINSTALL_KEY_PREFIX + title_;
   }
 
   void TearDown() override {

@@ -252,8 +252,7 @@ TEST_F(InstallSequence, AnEmptyTitleRegistersNothing) {
   write_installer({{"a.txt", "a"}});
   install();
   EXPECT_EQ(data_file(), "\n0" + folder_ + "a.txt\n");
-  EXPECT_EQ(registry_text("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", "DisplayName"),
-            "");
+  EXPECT_EQ(registry_text(lume_robot::installed_programs_key(), "DisplayName"), "");
 }
 
 TEST_F(InstallSequence, TakesTheChosenFolderInItsFullFormOrRefusesIt) {

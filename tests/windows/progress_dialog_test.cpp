@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "installer/dialog_ids.h"
 #include "robot/gui_robot.h"
 #include "tests/support/test_files.h"
 #include "tests/windows/dialog_probe_client.h"
@@ -18,8 +19,8 @@ using lume_robot::SeenWindow;
 
 namespace {
 
-constexpr int kStatusTextId = 2020;
-constexpr int kStatusCancelId = 2021;
+constexpr int kStatusTextId = IDC_STATUS_TEXT;
+constexpr int kStatusCancelId = IDC_STATUS_CANCEL;
 constexpr DWORD kStepWaitMs = 10000;
 
 // True when a static control of the box holds an icon it shows.

@@ -14,6 +14,7 @@
 #include "robot/gui_robot.h"
 #include "tests/support/test_files.h"
 #include "robot/registry.h"
+#include "uninstaller/uninstall_data.h"
 
 using lume_robot::ChildProcess;
 using lume_robot::GuiRobot;
@@ -24,7 +25,7 @@ using lume_robot::key_exists;
 namespace {
 
 std::string uninstall_key(const std::string& name) {
-  return "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + name;
+  return LUME_UNINSTALL_KEY_PREFIX + name;
 }
 
 void create_key(const std::string& key) {
@@ -376,7 +377,7 @@ TEST_F(Uninstaller, LeavesAloneWhatADataFileNamesOutsideTheInstallation) {
   for (const std::string& path : outside) EXPECT_TRUE(lume_test::file_exists(path)) << path;
   EXPECT_TRUE(key_exists(other_key));
   EXPECT_TRUE(key_exists(key_ + " 2"));
-  EXPECT_TRUE(key_exists("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"));
+  EXPECT_TRUE(key_exists(lume_robot::installed_programs_key()));
   expect_everything_recorded_is_gone();  // the genuine records still went
 
   RegDeleteKeyA(HKEY_LOCAL_MACHINE, other_key.c_str());

@@ -14,6 +14,7 @@
 #include "tools/lume/base/text.h"
 #include "tools/lume/host/host_system.h"
 #include "tools/lume/stub/pe_image.h"
+#include "tools/lume/stub/slot_places.h"
 
 namespace lume {
 
@@ -23,42 +24,6 @@ namespace {
 
 constexpr std::string_view kOffsetKey = LUME_KEY_PAYLOAD_OFFSET;
 
-struct SlotPlace {
-  std::string name;  // as messages name it
-  size_t offset;
-  unsigned width;
-};
-
-constexpr size_t kFixedSlots = 5;  // PayloadOffset to RunAfterInstall, then the two tables
-constexpr size_t kTableOffsets[2] = {offsetof(ConfigBlock, StartMenuShortcuts),
-                                     offsetof(ConfigBlock, DesktopShortcuts)};
-constexpr const char* kTableNames[2] = {"StartMenuShortcuts", "DesktopShortcuts"};
-
-// Every slot of the block in its order; each one begins where the one
-// before it ends, which is where a text without its terminator runs on.
-std::vector<SlotPlace> make_slot_places() {
-  std::vector<SlotPlace> places = {
-      {"PayloadOffset", offsetof(ConfigBlock, PayloadOffset), kPayloadOffsetWidth},
-      {"AppTitle", offsetof(ConfigBlock, AppTitle), kTextSlotWidth},
-      {"FolderName", offsetof(ConfigBlock, FolderName), kTextSlotWidth},
-      {"GroupName", offsetof(ConfigBlock, GroupName), kTextSlotWidth},
-      {"RunAfterInstall", offsetof(ConfigBlock, RunAfterInstall), kTextSlotWidth}};
-  for (int table = 0; table < 2; ++table)
-    for (int row = 0; row < kShortcutRows; ++row) {
-      const size_t at = kTableOffsets[table] + size_t(row) * sizeof(ShortcutRow);
-      places.push_back({fmt::format("{} {:02} LinkName", kTableNames[table], row),
-                        at + offsetof(ShortcutRow, LinkName), kShortcutFieldWidth});
-      places.push_back({fmt::format("{} {:02} FileField", kTableNames[table], row),
-                        at + offsetof(ShortcutRow, FileField), kShortcutFieldWidth});
-    }
-  return places;
-}
-
-const std::vector<SlotPlace>& slot_places() {
-  static const std::vector<SlotPlace> places = make_slot_places();
-  return places;
-}
-
 // Reads the slots the installer reads, as it reads them: a text goes on to
 // its first terminator, past its slot's width if need be. The block's end
 // stops the reading here; the installer would read on beyond it.
@@ -67,13 +32,20 @@ class SlotReader {
   explicit SlotReader(std::span<const uint8_t> block) : block_(block) {}
 
   SlotTexts read() {
-    t_.payload_offset = text(0);
-    t_.values.app_title = text(1);
-    t_.values.folder_name = text(2);
-    t_.values.group_name = text(3);
-    t_.values.run_after_install = text(4);
-    t_.values.start_menu = table(0);
-    t_.values.desktop = table(1);
+    for (size_t k = 0; k < places_.size();) {
+      SlotValue& value = t_.values[places_[k].slot];
+      if (places_[k].row < 0) {
+        value.text = text(k++);
+        continue;
+      }
+      // A table: its rows from 00 up to the first empty LinkName.
+      const size_t end = k + 2 * kShortcutRows;
+      for (; k < end && block_[places_[k].offset] != 0; k += 2) {
+        std::string link_name = text(k);
+        value.rows.push_back({std::move(link_name), text(k + 1)});
+      }
+      k = end;
+    }
     return std::move(t_);
   }
 
@@ -88,17 +60,6 @@ class SlotReader {
                            length == limit ? "past the end of the block"
                                            : "into " + places_[k + 1].name});
     return std::string(start, length);
-  }
-
-  std::vector<ShortcutRowValue> table(int table) {
-    std::vector<ShortcutRowValue> rows;
-    for (int row = 0; row < kShortcutRows; ++row) {
-      const size_t link = kFixedSlots + size_t(table * kShortcutRows + row) * 2;
-      if (block_[places_[link].offset] == 0) break;
-      std::string link_name = text(link);
-      rows.push_back({std::move(link_name), text(link + 1)});
-    }
-    return rows;
   }
 
   std::span<const uint8_t> block_;
@@ -200,7 +161,7 @@ Installer parse_installer(std::vector<uint8_t> bytes, const fs::path& file,
   const KnownStub* stub = identify_stub(all, known);
   const std::vector<uint8_t> block = block_of(all, *image, stub, name);
   SlotTexts slots = SlotReader(block).read();
-  const long offset = payload_offset_value(slots.payload_offset.c_str());
+  const long offset = payload_offset_value(slots.values[kPayloadOffsetSlot].text.c_str());
   if (offset <= 0) {
     if (std::equal(kOffsetKey.begin(), kOffsetKey.end(), block.begin()) &&
         block[kOffsetKey.size()] == 0)

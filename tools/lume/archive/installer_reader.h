@@ -33,7 +33,6 @@ struct RunOnSlot {
 // wherever that lies; the shortcut rows from row 00 up to the first empty
 // LinkName.
 struct SlotTexts {
-  std::string payload_offset;
   SlotValues values;
   std::vector<RunOnSlot> run_on;  // in the block's order
 

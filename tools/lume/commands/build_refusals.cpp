@@ -9,6 +9,7 @@
 #include "tools/lume/base/text.h"
 #include "tools/lume/host/shown_text.h"
 #include "tools/lume/project/payload_names.h"
+#include "tools/lume/stub/slot_places.h"
 
 namespace lume {
 
@@ -20,19 +21,12 @@ struct Slot {
   bool is_name;  // a file or folder name the installer creates
 };
 
-std::vector<Slot> slots_of(const SlotValues& v) {
-  std::vector<Slot> slots = {{"AppTitle", v.app_title, false},
-                             {"FolderName", v.folder_name, true},
-                             {"GroupName", v.group_name, true},
-                             {"RunAfterInstall", v.run_after_install, false}};
-  auto table = [&](const char* name, const std::vector<ShortcutRowValue>& rows) {
-    for (size_t row = 0; row < rows.size(); ++row) {
-      slots.push_back({fmt::format("{} {:02} LinkName", name, row), rows[row].link_name, true});
-      slots.push_back({fmt::format("{} {:02} FileField", name, row), rows[row].file_field, false});
-    }
-  };
-  table("StartMenuShortcuts", v.start_menu);
-  table("DesktopShortcuts", v.desktop);
+// The texts in use.
+std::vector<Slot> slots_of(const SlotValues& values) {
+  std::vector<Slot> slots;
+  for (const SlotPlace& place : slot_places())
+    if (const std::string* text = value_at(place, values))
+      slots.push_back({place.name, *text, place.is_name});
   return slots;
 }
 
@@ -52,7 +46,7 @@ std::optional<std::string_view> device_component(std::string_view text) {
 
 std::vector<std::string> build_refusals(const Installer& in, int code_page) {
   std::vector<std::string> problems;
-  const std::string& title = in.slots.values.app_title;
+  const std::string& title = in.slots.values[kAppTitleSlot].text;
   if (std::optional<std::string> refusal = registration_refusal(title, code_page))
     problems.push_back(fmt::format("AppTitle '{}' {}", shown_text(title, code_page), *refusal));
   for (const RunOnSlot& slot : in.slots.run_on)

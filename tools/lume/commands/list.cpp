@@ -10,6 +10,7 @@
 #include "tools/lume/base/text.h"
 #include "tools/lume/host/file_time.h"
 #include "tools/lume/host/shown_text.h"
+#include "tools/lume/stub/slot_places.h"
 
 namespace lume {
 
@@ -102,24 +103,23 @@ std::string behind_json(const std::optional<Behind>& behind) {
 }  // namespace
 
 std::string list_text(const Installer& in, int code_page) {
-  const SlotValues& v = in.slots.values;
   auto shown = [&](const std::string& bytes) { return shown_text(bytes, code_page); };
-  auto slot = [&](const char* name, const std::string& text) {
-    return fmt::format("  {:<19}{}{}\n", name, text, run_on_mark(in.slots, name));
-  };
   std::string out = fmt::format("{}\n", shown_path(in.file));
   if (in.stub.empty())
     out += fmt::format("  Warning: {}; the block below is read where lume's own stubs keep it\n",
                        kUnknownStub);
-  out += slot("PayloadOffset", shown(in.slots.payload_offset));
-  out += slot("AppTitle", shown(v.app_title));
-  out += slot("FolderName", shown(v.folder_name));
-  out += slot("GroupName", shown(v.group_name));
-  out += slot("RunAfterInstall",
-              v.run_after_install.empty() ? "(nothing)" : shown(v.run_after_install));
-  out += table_text("StartMenuShortcuts", shown_rows(v.start_menu, code_page, shown_text),
-                    in.slots);
-  out += table_text("DesktopShortcuts", shown_rows(v.desktop, code_page, shown_text), in.slots);
+  for (int id = 0; id < kConfigSlotCount; ++id) {
+    const ConfigSlot& slot = kConfigSlots[id];
+    const SlotValue& value = in.slots.values[id];
+    if (slot.kind == slot_shortcut_rows) {
+      out += table_text(slot.name, shown_rows(value.rows, code_page, shown_text), in.slots);
+      continue;
+    }
+    // An empty RunAfterInstall runs nothing.
+    const bool nothing = id == kRunAfterInstallSlot && value.text.empty();
+    out += fmt::format("  {:<19}{}{}\n", slot.name, nothing ? "(nothing)" : shown(value.text),
+                       run_on_mark(in.slots, slot.name));
+  }
   out += fmt::format("Payload: {} files, {} bytes; directory {} bytes; stream {} bytes\n",
                      in.header.file_count, in.header.total_size, in.header.directory_size,
                      stream_size(in));
@@ -139,21 +139,20 @@ std::string list_text(const Installer& in, int code_page) {
 }
 
 std::string list_json(const Installer& in, int code_page) {
-  const SlotValues& v = in.slots.values;
   auto str = [&](const std::string& bytes) { return json_string(decoded_text(bytes, code_page)); };
   std::string out = "{\n";
   out += fmt::format("  \"file\": {},\n", json_string(in.file.string()));
   out += fmt::format("  \"stub\": {},\n", in.stub.empty() ? "null" : json_string(in.stub));
   out += fmt::format("  \"code_page\": {},\n", code_page);
-  out += fmt::format("  \"payload_offset\": {},\n", in.payload_offset);
-  out += fmt::format("  \"app_title\": {},\n", str(v.app_title));
-  out += fmt::format("  \"folder_name\": {},\n", str(v.folder_name));
-  out += fmt::format("  \"group_name\": {},\n", str(v.group_name));
-  out += fmt::format("  \"run_after_install\": {},\n", str(v.run_after_install));
-  out += fmt::format("  \"start_menu_shortcuts\": {},\n",
-                     table_json(shown_rows(v.start_menu, code_page, decoded_text)));
-  out += fmt::format("  \"desktop_shortcuts\": {},\n",
-                     table_json(shown_rows(v.desktop, code_page, decoded_text)));
+  for (int id = 0; id < kConfigSlotCount; ++id) {
+    const ConfigSlot& slot = kConfigSlots[id];
+    const SlotValue& value = in.slots.values[id];
+    std::string json = str(value.text);
+    if (slot.kind == slot_number) json = std::to_string(payload_offset_value(value.text.c_str()));
+    if (slot.kind == slot_shortcut_rows)
+      json = table_json(shown_rows(value.rows, code_page, decoded_text));
+    out += fmt::format("  \"{}\": {},\n", snake_case(slot.name), json);
+  }
   out += fmt::format("  \"run_on\": {},\n", run_on_json(in.slots.run_on));
   out += fmt::format("  \"file_count\": {},\n  \"total_size\": {},\n", in.header.file_count,
                      in.header.total_size);

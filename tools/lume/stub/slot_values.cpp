@@ -28,29 +28,32 @@ class SlotMaker {
 
   SlotValues make() const {
     SlotValues v;
-    v.app_title = text("title", project_.title, kTextSlotWidth);
+    std::string& title = v[kAppTitleSlot].text;
+    title = text("title", project_.title, kTextSlotWidth);
     // A backslash gets the longer account of where it comes from.
-    if (registration_problem(v.app_title.c_str()) == registration_backslash)
-      refuse_backslash_in_title(v.app_title);
-    if (std::optional<std::string> problem = registration_refusal(v.app_title, project_.code_page))
+    if (registration_problem(title.c_str()) == registration_backslash)
+      refuse_backslash_in_title(title);
+    if (std::optional<std::string> problem = registration_refusal(title, project_.code_page))
       fail("'title' " + *problem);
-    v.folder_name = text("folder", project_.folder_name, kTextSlotWidth);
-    refuse_bad_name("folder", v.folder_name, true);
-    v.group_name = text("group", project_.group_name, kTextSlotWidth);
-    if (!v.group_name.empty() && project_.group_given)
-      refuse_bad_name("group", v.group_name, false);
-    if (!v.group_name.empty() && !project_.group_given)
-      refuse_bad_name("the title, which stands in for the missing 'group',", v.group_name, false,
+    std::string& folder = v[kFolderNameSlot].text;
+    folder = text("folder", project_.folder_name, kTextSlotWidth);
+    refuse_bad_name("folder", folder, true);
+    std::string& group = v[kGroupNameSlot].text;
+    group = text("group", project_.group_name, kTextSlotWidth);
+    if (!group.empty() && project_.group_given) refuse_bad_name("group", group, false);
+    if (!group.empty() && !project_.group_given)
+      refuse_bad_name("the title, which stands in for the missing 'group',", group, false,
                       project_.title_line, "; give 'group' a name of its own");
-    v.run_after_install = text("run_after_install", project_.run_after_install, kTextSlotWidth);
-    if (!v.run_after_install.empty()) {
+    std::string& run = v[kRunAfterInstallSlot].text;
+    run = text("run_after_install", project_.run_after_install, kTextSlotWidth);
+    if (!run.empty()) {
       std::string program = split_file_field(project_.run_after_install).target;
       if (!in_payload(program))
         warn(fmt::format("'run_after_install' starts '{}', which the payload does not hold",
                          quoted_value(program)));
     }
-    v.start_menu = rows("start_menu", project_.start_menu);
-    v.desktop = rows("desktop", project_.desktop);
+    v[kStartMenuShortcutsSlot].rows = rows("start_menu", project_.start_menu);
+    v[kDesktopShortcutsSlot].rows = rows("desktop", project_.desktop);
     return v;
   }
 
