@@ -129,6 +129,25 @@ TEST_F(WholeInstallation, AFolderTypedInAnyFormInstallsAndUninstallsToNothing) {
   }
 }
 
+// The folder dialog knows the payload's longest name before anything is
+// written: a folder that leaves no room for it cannot be chosen.
+TEST_F(WholeInstallation, AFolderTooDeepForTheLongestNameCannotBeChosen) {
+  std::vector<PayloadFile> files = {{"a.txt", "a"}, {std::string(146, 'n') + ".txt", "long"}};
+  make_installer(files);
+  const std::string deep = root_ + std::string(120 - root_.size(), 'd');  // 120 characters
+  InstallChoices choices;
+  choices.at_stage = [&](InstallStage stage, const SeenWindow& dialog) {
+    if (stage != InstallStage::folder_dialog) return;
+    robot_.set_control_text(dialog.handle, lume_robot::kFolderEditId, deep);
+    EXPECT_FALSE(robot_.control_enabled(dialog.handle, lume_robot::kFolderOkId));
+    EXPECT_EQ(robot_.control_text(dialog.handle, lume_robot::kFolderReasonId),
+              "Too deep for the file names.");
+  };
+  expect_complete(install(choices), files, false);  // into folder_, typed after it
+  EXPECT_FALSE(lume_test::folder_exists(deep));
+  uninstall_and_expect_nothing_left();
+}
+
 // A configuration block not written by lume may ask for what the
 // uninstaller refuses to remove: a title with a backslash (a key below
 // another), a group ending in a dot, a link name without ".lnk". The
