@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "installer/shared_state.h"
-#include "payload/archive_reader.h"
 #include "payload/check_value.h"
 #include "tests/support/payload_bytes.h"
 #include "tests/support/test_files.h"
@@ -87,7 +86,7 @@ class ExtractSink : public ::testing::Test {
     DeleteFileA(data_path_.c_str());
   }
 
-  // Puts the directory of files where the archive reader leaves it.
+  // Sets the sink up for files, as the extraction entry does.
   void prepare(const std::vector<PayloadFile>& files) {
     std::vector<RawEntry> entries;
     stream_.clear();
@@ -96,12 +95,10 @@ class ExtractSink : public ::testing::Test {
                          f.creation, f.last_access, f.last_write});
       stream_ += f.contents;
     }
-    std::vector<unsigned char> directory = lume_test::directory_bytes(entries);
-    ASSERT_LE(directory.size(), sizeof directory_buffer);
-    std::copy(directory.begin(), directory.end(), directory_buffer);
+    directory_ = lume_test::directory_bytes(entries);
     PayloadHeader header = {uint32_t(files.size()), uint32_t(stream_.size()),
-                            uint32_t(directory.size())};
-    start_extraction(install_folder_.c_str(), directory_buffer, header);
+                            uint32_t(directory_.size())};
+    start_extraction(install_folder_.c_str(), directory_.data(), header);
   }
 
   // Hands stream bytes [from, from + count) to the sink; returns its result.
@@ -136,6 +133,7 @@ class ExtractSink : public ::testing::Test {
   }
 
   std::string folder_, install_folder_, data_path_, stream_;
+  std::vector<unsigned char> directory_;  // the sink walks it while it extracts
 };
 
 const std::vector<PayloadFile> kMixed = {

@@ -14,11 +14,12 @@
 #include <thread>
 #include <vector>
 
+#include "common/bounded_text.h"
 #include "installer/config_block.h"
 #include "installer/install_folder.h"
 #include "installer/shared_state.h"
 #include "payload/archive_reader.h"
-#include "payload/extract_sink.h"
+#include "payload/payload_messages.h"
 #include "robot/gui_robot.h"
 #include "tests/support/test_files.h"
 #include "robot/registry.h"
@@ -213,6 +214,15 @@ TEST_F(InstallSequence, AStreamThatEndsAtAFileBoundaryIsAnIncompleteFile) {
   EXPECT_FALSE(lume_test::file_exists(folder_ + "last empty\\one.txt"));
   EXPECT_EQ(data_file(), records_for({"hello.exe", "empty in the middle.txt", "doc\\en\\guide.txt"}));
   EXPECT_FALSE(key_exists(key()));
+}
+
+TEST_F(InstallSequence, RefusesANameThatDoesNotFitBelowTheChosenFolder) {
+  // The folder and the name make 260 characters: one more than a path holds.
+  std::string name(kPathCapacity - folder_.size(), 'n');
+  write_installer({{"first.txt", "1"}, {name, "2"}});
+  expect_single_error(install(), kCorruptedMessage);
+  EXPECT_EQ(data_file(), title_ + "\n");
+  EXPECT_FALSE(lume_test::file_exists(folder_ + "first.txt"));
 }
 
 TEST_F(InstallSequence, WaitsForThePostInstallProgramBeforeTheCompletionBox) {
