@@ -13,9 +13,6 @@ include(${CMAKE_CURRENT_LIST_DIR}/product-code.cmake)
 target_compile_options(lume_product_code INTERFACE -flto)
 
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-  # 32-bit Windows code may count on 4-byte stack alignment only, and no
-  # product code keeps data that needs more: no function realigns its frame.
-  target_compile_options(lume_product_code INTERFACE -mpreferred-stack-boundary=2)
   set(LUME_ENTRY_SYMBOL _lume_start)
 else()
   set(LUME_ENTRY_SYMBOL lume_start)
@@ -28,7 +25,7 @@ function(lume_product_executable name)
   add_executable(${name} ${P_SOURCES})
   target_link_libraries(${name} PRIVATE lume_product_code lume_program_start ${P_LIBRARIES})
   target_link_options(${name} PRIVATE
-    -flto -Oz -nostdlib -nostartfiles -s $<$<EQUAL:${CMAKE_SIZEOF_VOID_P},4>:-mpreferred-stack-boundary=2>
+    -flto -Os -nostdlib -nostartfiles -s
     -Wl,--gc-sections -Wl,--subsystem,windows -Wl,-e,${LUME_ENTRY_SYMBOL}
     -Wl,--file-alignment,512 -Wl,--disable-dynamicbase -Wl,--disable-reloc-section
     -Wl,--no-insert-timestamp -Wl,--build-id=none)
