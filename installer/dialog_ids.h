@@ -13,6 +13,7 @@
 #define IDC_DIR_OK 2007
 #define IDC_DIR_CANCEL 2008
 #define IDC_DIR_TREE 2009
+#define IDC_DIR_REASON 2010  // why OK is disabled, beside it
 
 // Progress dialog.
 #define IDC_STATUS_TEXT 2020

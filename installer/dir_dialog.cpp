@@ -4,6 +4,7 @@
 #include "installer/config_block.h"
 #include "installer/dialog_ids.h"
 #include "installer/folder_tree.h"
+#include "installer/install_folder.h"
 #include "installer/shared_state.h"
 
 // One run of the dialog. Static: the dialog runs once at a time, on the
@@ -13,6 +14,7 @@ struct DirSelectState {
   char chosen_folder[kFolderTextSize];  // the proposal, then the text OK accepted
   int cancelled;                        // 1 once Cancel or Escape ended the dialog
   unsigned longest_choice;              // characters the caller's buffer can take
+  unsigned longest_name;                // of the payload's names: room left below the folder
 };
 
 static DirSelectState dir_state;
@@ -35,15 +37,30 @@ void read_current_version_value(const char* value_name, char* text) {
   RegCloseKey(key);
 }
 
-// Empty is no folder; a longer text than the caller can take would come
-// back cut, and a cut path may name another folder.
-static bool edit_text_acceptable(HWND dialog) {
+// Whether the edit box's text can be accepted, and the short reason shown
+// beside OK when it cannot. Empty is no folder, which needs no reason. A
+// text longer than the caller can take would come back cut, and a cut path
+// may name another folder; the folder is judged in the full form the
+// install sequence gives it, with room for the payload's longest name.
+static bool edit_text_acceptable(HWND dialog, const char** reason) {
+  *reason = "";
   int length = GetWindowTextLengthA(GetDlgItem(dialog, IDC_DIR_EDIT));
-  return length > 0 && unsigned(length) <= dir_state.longest_choice;
+  if (length <= 0) return false;
+  char text[kFolderTextSize], folder[kPathCapacity];
+  FolderProblem problem = folder_too_long;
+  if (unsigned(length) <= dir_state.longest_choice) {
+    GetDlgItemTextA(dialog, IDC_DIR_EDIT, text, kFolderTextSize);
+    problem = install_folder_form(folder, text, dir_state.longest_name);
+  }
+  if (problem == folder_too_long) *reason = "Path too long.";
+  if (problem == folder_no_room) *reason = "Too deep for the file names.";
+  return problem == folder_ok;
 }
 
 void update_ok_button(HWND dialog) {
-  EnableWindow(GetDlgItem(dialog, IDC_DIR_OK), edit_text_acceptable(dialog));
+  const char* reason;
+  EnableWindow(GetDlgItem(dialog, IDC_DIR_OK), edit_text_acceptable(dialog, &reason));
+  SetDlgItemTextA(dialog, IDC_DIR_REASON, reason);
 }
 
 // The start folder, a backslash unless it ends in one, and FolderName. A
@@ -60,8 +77,9 @@ static void propose_folder(HWND dialog) {
 
 static void accept_edit_text(HWND dialog) {
   // OK is disabled then, but a posted command still arrives: keep the
-  // dialog open rather than hand back nothing or a cut folder.
-  if (!edit_text_acceptable(dialog)) return;
+  // dialog open rather than hand back nothing or a folder that cannot be used.
+  const char* reason;
+  if (!edit_text_acceptable(dialog, &reason)) return;
   GetDlgItemTextA(dialog, IDC_DIR_EDIT, dir_state.chosen_folder, kFolderTextSize);
   EndDialog(dialog, 0);
 }
@@ -104,9 +122,10 @@ INT_PTR CALLBACK dir_select_dialog_proc(HWND dialog, UINT message, WPARAM wparam
   return FALSE;
 }
 
-int select_install_folder(HWND owner, char* folder, unsigned capacity) {
+int select_install_folder(HWND owner, char* folder, unsigned capacity, unsigned longest_name) {
   if (capacity == 0) return 0;
   dir_state.cancelled = 0;
+  dir_state.longest_name = longest_name;
   dir_state.longest_choice =
       capacity < unsigned(kFolderTextSize) ? capacity - 1 : unsigned(kFolderTextSize) - 1;
   if (!copy_text(dir_state.start_folder, kFolderTextSize, folder)) return 0;

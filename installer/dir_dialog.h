@@ -10,10 +10,12 @@
 // FolderName. Returns 1 with the accepted folder in folder (capacity bytes,
 // terminator included), or 0 with folder unchanged: on Cancel or Escape,
 // when the accepted text equals the folder passed in, or when that folder
-// does not fit the dialog's own buffers. OK stays disabled while the text
-// is empty or longer than capacity - 1 characters, so a folder is never
-// handed back shortened.
-int select_install_folder(HWND owner, char* folder, unsigned capacity);
+// does not fit the dialog's own buffers. OK stays disabled, with a short
+// reason beside it, while the text is empty, longer than capacity - 1
+// characters (a folder is never handed back shortened), or names a folder
+// whose full form (install_folder.h) does not fit a path with room for a
+// name of longest_name bytes below it.
+int select_install_folder(HWND owner, char* folder, unsigned capacity, unsigned longest_name);
 
 INT_PTR CALLBACK dir_select_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
 

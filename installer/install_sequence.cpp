@@ -6,14 +6,18 @@
 #include "common/child_process.h"
 #include "installer/config_block.h"
 #include "installer/dir_dialog.h"
+#include "installer/install_folder.h"
 #include "installer/progress_dialog.h"
 #include "installer/shared_state.h"
 #include "installer/shortcuts.h"
 #include "installer/uninstaller_image.h"
 #include "payload/archive_reader.h"
 #include "payload/decoder.h"
+#include "payload/directory_rules.h"
 #include "payload/extract_sink.h"
 #include "payload/payload_extraction.h"
+#include "payload/payload_hooks.h"
+#include "uninstaller/removal_rules.h"
 #include "uninstaller/uninstall_data.h"
 
 // The folder the dialog starts from: "ProgramFilesDir", else the current
@@ -26,11 +30,7 @@ static void default_parent_folder(char* folder) {
 }
 
 bool set_install_folder(const char* chosen) {
-  bool fits = copy_text(install_folder, sizeof install_folder, chosen) &&
-              (ends_with_backslash(install_folder) ||
-               append_text(install_folder, sizeof install_folder, "\\"));
-  if (!fits) install_folder[0] = 0;
-  return fits;
+  return install_folder_form(install_folder, chosen, 0) == folder_ok;
 }
 
 // A file in the installation folder, created with the folders above it.
@@ -112,11 +112,10 @@ static int ask_for_desktop_shortcuts() {
   return rows;
 }
 
-// Opens the payload, asks for desktop shortcuts and extracts the payload
-// under the progress dialog. True when every file is in place; otherwise
+// Reports why the payload could not be opened, or asks for desktop
+// shortcuts and extracts the payload under the progress dialog. True when every file is in place; otherwise
 // the outcome has been shown (or was a cancel) and the data file is closed.
-static bool extract_into_folder(const char* program_name, int* desktop_rows) {
-  const char* failure = open_payload(program_name);
+static bool extract_into_folder(const char* failure, int* desktop_rows) {
   if (failure != nullptr) {
     close_data_file();
     show_error(failure);
@@ -139,14 +138,12 @@ static void set_text_value(HKEY key, const char* name, const char* text) {
                  text_length(text) + 1);
 }
 
-// The entry in the list of installed programs, and its record. An empty
-// title would name the list itself, and a key path that does not fit would
-// name another key: neither is registered.
+// The entry in the list of installed programs, and its record. A title
+// that has no registration of its own (removal_rules.h), which the
+// uninstaller would refuse to delete, is not registered.
 static void register_uninstaller() {
   char key_path[kPathCapacity];
-  if (config.AppTitle[0] == 0 ||
-      !join_text(key_path, sizeof key_path, LUME_UNINSTALL_KEY_PREFIX, config.AppTitle))
-    return;
+  if (!uninstall_key_path(key_path, config.AppTitle)) return;
   HKEY key;
   if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, key_path, 0, nullptr, REG_OPTION_NON_VOLATILE,
                       KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
@@ -190,14 +187,16 @@ static bool run_after_install(int* quit_code) {
   return quit;
 }
 
-void install_into_folder(const char* program_name) {
+// Everything after the folder choice; payload_failure is what opening the
+// payload gave, reported after the uninstaller and its data file exist.
+static void install_opened_payload(const char* payload_failure) {
   if (install_folder[0] == 0) {
     show_error(LUME_CANNOT_CREATE_UNINSTALLER);  // not even its path fits
     return;
   }
   if (!write_uninstaller_and_data_file()) return;
   int desktop_rows = 0;
-  if (!extract_into_folder(program_name, &desktop_rows)) return;
+  if (!extract_into_folder(payload_failure, &desktop_rows)) return;
   create_shortcuts(config.StartMenuShortcuts, nullptr, config.GroupName);
   if (desktop_rows > 0) create_shortcuts(config.DesktopShortcuts, main_window, nullptr);
   register_uninstaller();
@@ -208,12 +207,25 @@ void install_into_folder(const char* program_name) {
   if (quit) PostQuitMessage(quit_code);
 }
 
+void install_into_folder(const char* program_name) {
+  install_opened_payload(open_payload(program_name));
+}
+
 void install_sequence(HWND owner, const char* program_name) {
+  // The payload's directory is read before the folder dialog, which then
+  // leaves room for its longest name. A payload that cannot be opened is
+  // reported where the sequence reports it, after the folder is chosen.
+  const char* payload_failure = open_payload(program_name);
+  unsigned longest_name =
+      payload_failure != nullptr
+          ? 0
+          : longest_name_length(directory_buffer, payload_header.directory_size,
+                                payload_header.file_count);
   char folder[kPathCapacity] = {};
   default_parent_folder(folder);
   // 259: the chosen folder, with the backslash set_install_folder may
   // append, still fits a path.
-  if (select_install_folder(owner, folder, kPathCapacity - 1) == 0) return;
+  if (select_install_folder(owner, folder, kPathCapacity - 1, longest_name) == 0) return;
   set_install_folder(folder);
-  install_into_folder(program_name);
+  install_opened_payload(payload_failure);
 }

@@ -15,8 +15,9 @@
 #define LUME_CANNOT_CREATE_UNINSTALLER "Cannot create uninstall program."
 #define LUME_CANNOT_CREATE_DATA_FILE "Cannot create uninstall data file."
 
-// install_folder = chosen, with a backslash appended unless it ends in one.
-// False, with install_folder empty, when that does not fit a path.
+// install_folder = the full form of chosen, ending in a backslash
+// (install_folder.h). False, with install_folder empty, when that does not
+// fit a path.
 bool set_install_folder(const char* chosen);
 
 // Everything after the folder choice, into install_folder. program_name is

@@ -3,27 +3,32 @@
 #include <shlobj.h>
 
 #include "common/bounded_text.h"
+#include "common/system_paths.h"
 #include "installer/shared_state.h"
+#include "uninstaller/removal_rules.h"
 #include "uninstaller/uninstall_data.h"
 
-// The shortcut's path: the special folder, the group's folder (created
-// here) when there is a group, then the link name. False when the folder
-// cannot be found or the whole would not fit a path: the shortcut is then
-// not made, rather than made somewhere else.
+// The shortcut's path: the special folder, the group's folder when there
+// is a group, then the link name; the group's folder is created here. False
+// when the folder cannot be found, the whole would not fit a path, or the
+// uninstaller would refuse to remove the link (removal_rules.h: a name
+// without ".lnk", a group ending in a dot or blank...): the shortcut is
+// then neither made nor recorded.
 static bool link_path_of(char* path, HWND owner, const char* group, const char* link_name) {
-  ITEMIDLIST* folder = nullptr;
-  if (SHGetSpecialFolderLocation(owner, group != nullptr ? CSIDL_PROGRAMS : CSIDL_DESKTOP,
-                                 &folder) != S_OK)
+  char folder[kPathCapacity];
+  RecordKind kind = group != nullptr ? record_group_shortcut : record_desktop_shortcut;
+  if (!special_folder_path(owner, group != nullptr ? CSIDL_PROGRAMS : CSIDL_DESKTOP, folder) ||
+      !join_text(path, kPathCapacity, folder, "\\", group, group != nullptr ? "\\" : nullptr) ||
+      !append_text(path, kPathCapacity, link_name) ||
+      shortcut_folder_length(kind, path, folder) == 0)
     return false;
-  bool found = SHGetPathFromIDListA(folder, path) && path[0] != 0;
-  CoTaskMemFree(folder);
-  if (!found || !append_text(path, kPathCapacity, "\\")) return false;
   if (group != nullptr) {
-    if (!append_text(path, kPathCapacity, group)) return false;
-    CreateDirectoryA(path, nullptr);  // an existing folder is fine
-    if (!append_text(path, kPathCapacity, "\\")) return false;
+    char group_folder[kPathCapacity];
+    copy_text_prefix(group_folder, sizeof group_folder, path,
+                     text_length(folder) + 1 + text_length(group));
+    CreateDirectoryA(group_folder, nullptr);  // an existing folder is fine
   }
-  return append_text(path, kPathCapacity, link_name);
+  return true;
 }
 
 void create_shortcut(HWND owner, const char* target, const char* arguments, const char* group,

@@ -3,6 +3,22 @@
 #include "common/bounded_text.h"
 #include "payload/entry_cursor.h"
 
+unsigned longest_folder_for(unsigned name_length) {
+  return name_length < kPathCapacity ? kPathCapacity - 1 - name_length : 0;
+}
+
+unsigned longest_name_length(const unsigned char* directory, uint32_t directory_size,
+                             uint32_t file_count) {
+  EntryCursor cursor;
+  start_entries(&cursor, directory, directory_size, file_count);
+  PayloadEntry entry;
+  unsigned longest = 0;
+  while (next_entry(&cursor, &entry) == entry_read) {
+    if (entry.name_length > longest) longest = entry.name_length;
+  }
+  return longest;
+}
+
 DirectoryProblem check_directory(const unsigned char* directory, uint32_t directory_size,
                                  uint32_t file_count, uint32_t total_size,
                                  unsigned folder_length) {
@@ -16,7 +32,7 @@ DirectoryProblem check_directory(const unsigned char* directory, uint32_t direct
     if (step == entries_done) break;
     if (step == entry_overrun) return directory_overrun;
     if (check_entry_name(entry.name, entry.name_length) != name_ok) return directory_bad_name;
-    if (folder_length + entry.name_length > kPathCapacity - 1) return directory_path_too_long;
+    if (folder_length > longest_folder_for(entry.name_length)) return directory_path_too_long;
     size_sum += entry.fields.size;
   }
   if (cursor.position != directory_size) return directory_not_filled;

@@ -19,6 +19,14 @@ enum DirectoryProblem {
   directory_path_too_long,  // folder + name would pass 259 characters
 };
 
+// The longest installation folder, its final backslash included, below
+// which a name of name_length bytes still fits a path of 259 characters.
+unsigned longest_folder_for(unsigned name_length);
+
+// The length of the longest name among the file_count entries of a
+// directory that check_directory accepts; 0 for none.
+unsigned longest_name_length(const unsigned char* directory, uint32_t directory_size,
+                             uint32_t file_count);
 
 // Checks a directory of directory_size bytes holding file_count entries
 // whose sizes add up to total_size, for extraction under a folder text of

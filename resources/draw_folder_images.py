@@ -5,7 +5,8 @@ Usage: draw_folder_images.py [OUTPUT]   (default: folder_images.bmp beside this 
 
 Five pictures of 16 x 14 pixels side by side, in the order the tree uses
 them: hard disk, networked disk, open folder, closed folder, highlighted
-open folder. The strip is an 8-bit palette bitmap, stored bottom-up as
+open folder. The strip is a 4-bit palette bitmap (eight colours, two
+pixels a byte: half the bytes of an 8-bit one), stored bottom-up as
 Windows expects. Pure green is the transparent colour: the image list takes
 its mask from the top-left pixel, so that pixel must stay green.
 
@@ -120,14 +121,15 @@ def bitmap_bytes():
         check(picture, index)
     letters = list(PALETTE)
     strip_width = WIDTH * len(PICTURES)
-    row_size = (strip_width + 3) & ~3
+    row_size = (strip_width // 2 + 3) & ~3  # two pixels a byte, rows of whole words
     rows = []
     for y in range(HEIGHT - 1, -1, -1):  # bottom-up
-        row = bytes(letters.index(picture[y][x]) for picture in PICTURES for x in range(WIDTH))
-        rows.append(row + bytes(row_size - strip_width))
+        row = [letters.index(picture[y][x]) for picture in PICTURES for x in range(WIDTH)]
+        packed = bytes(row[x] << 4 | row[x + 1] for x in range(0, strip_width, 2))
+        rows.append(packed + bytes(row_size - len(packed)))
     pixels = b"".join(rows)
     palette = b"".join(bytes((b, g, r, 0)) for r, g, b in PALETTE.values())
-    info = struct.pack("<IiiHHIIiiII", 40, strip_width, HEIGHT, 1, 8, 0, len(pixels), 2835, 2835,
+    info = struct.pack("<IiiHHIIiiII", 40, strip_width, HEIGHT, 1, 4, 0, len(pixels), 2835, 2835,
                        len(letters), 0)
     offset = 14 + len(info) + len(palette)
     header = struct.pack("<2sIHHI", b"BM", offset + len(pixels), 0, 0, offset)

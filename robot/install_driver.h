@@ -24,6 +24,7 @@ enum : int {
   kFolderOkId = IDC_DIR_OK,
   kFolderCancelId = IDC_DIR_CANCEL,
   kFolderTreeId = IDC_DIR_TREE,
+  kFolderReasonId = IDC_DIR_REASON,
   kStatusTextId = IDC_STATUS_TEXT,
   kStatusCancelId = IDC_STATUS_CANCEL,
 };

@@ -111,8 +111,10 @@ static unsigned folder_prefix_length(const char* path, const char* folder) {
   return length + 1;
 }
 
-static unsigned inside_shortcut_folder(const char* path, const char* folder, bool below_group) {
-  unsigned prefix = folder_prefix_length(path, folder);
+unsigned shortcut_folder_length(char kind, const char* path, const char* shell_folder) {
+  bool below_group = kind == record_group_shortcut;
+  if ((!below_group && kind != record_desktop_shortcut) || !is_shortcut_path(path)) return 0;
+  unsigned prefix = folder_prefix_length(path, shell_folder);
   if (prefix == 0) return 0;
   const char* name = path + prefix;
   if (below_group && *name == '\\') ++name;  // the empty group
@@ -120,24 +122,36 @@ static unsigned inside_shortcut_folder(const char* path, const char* folder, boo
 }
 
 unsigned shortcut_folder_length(char kind, const char* path, const ShortcutFolders* folders) {
-  if (!is_shortcut_path(path)) return 0;
   bool in_group = kind == record_group_shortcut;
-  if (!in_group && kind != record_desktop_shortcut) return 0;
   const char* user = in_group ? folders->user_programs : folders->user_desktop;
   const char* common = in_group ? folders->common_programs : folders->common_desktop;
-  unsigned length = inside_shortcut_folder(path, user, in_group);
-  return length != 0 ? length : inside_shortcut_folder(path, common, in_group);
+  unsigned length = shortcut_folder_length(kind, path, user);
+  return length != 0 ? length : shortcut_folder_length(kind, path, common);
+}
+
+RegistrationProblem registration_problem(const char* title) {
+  if (title[0] == 0) return registration_empty_title;
+  unsigned length = 0;
+  for (; title[length] != 0; ++length) {
+    if (title[length] == '\\') return registration_backslash;
+  }
+  return length > kLongestRegisteredTitle ? registration_too_long : registration_ok;
+}
+
+bool uninstall_key_path(char* out, const char* title) {
+  if (registration_problem(title) == registration_ok &&
+      join_text(out, kPathCapacity, LUME_UNINSTALL_KEY_PREFIX, title))
+    return true;
+  out[0] = 0;
+  return false;
 }
 
 bool is_own_uninstall_key(const char* key, const char* title) {
-  static const char kPrefix[] = LUME_UNINSTALL_KEY_PREFIX;
-  if (title[0] == 0) return false;
-  for (const char* c = title; *c != 0; ++c) {
-    if (*c == '\\') return false;
-  }
-  unsigned prefix = sizeof kPrefix - 1;
-  return text_length(key) == prefix + text_length(title) &&
-         same_bytes(key, kPrefix, prefix) && same_bytes(key + prefix, title, text_length(title));
+  const unsigned prefix = sizeof LUME_UNINSTALL_KEY_PREFIX - 1;
+  // The title's terminator is compared too: the key ends where it does.
+  return registration_problem(title) == registration_ok &&
+         same_bytes(key, LUME_UNINSTALL_KEY_PREFIX, prefix) &&
+         same_bytes(key + prefix, title, text_length(title) + 1);
 }
 
 bool climb_to_parent(char* path) {

@@ -9,6 +9,7 @@
 #pragma once
 
 #include "common/bounded_text.h"
+#include "uninstaller/uninstall_data.h"
 
 enum {
   // "\"copy\" \"installed\"": two paths, four quotes, a blank, the terminator.
@@ -67,12 +68,37 @@ struct ShortcutFolders {
 // two separators in a row; the group may hold folders of its own), a "2"
 // record in a desktop folder. Below the shell folder the path must be a
 // name the installer would have written, and is_shortcut_path must hold.
+// The installer makes no shortcut this refuses.
+unsigned shortcut_folder_length(char kind, const char* path, const char* shell_folder);
+
+// The same over the user's and all users' shell folder of the kind.
 unsigned shortcut_folder_length(char kind, const char* path, const ShortcutFolders* folders);
 
-// True when key is the registration the installer makes for title:
-// LUME_UNINSTALL_KEY_PREFIX followed by the title, byte for byte, as the
-// installer writes it. An empty title (the list itself) or one with a
-// backslash (a key below another product's) has no registration of its own.
+// Why a title has no registration of its own: an empty one would name the
+// list of installed programs itself, one with a backslash a key below
+// another product's, and a longer one than kLongestRegisteredTitle a key
+// path beyond the system's limit.
+enum RegistrationProblem {
+  registration_ok = 0,
+  registration_empty_title,
+  registration_backslash,
+  registration_too_long,
+};
+
+enum {
+  // LUME_UNINSTALL_KEY_PREFIX and the title fit a path of 259 bytes.
+  kLongestRegisteredTitle = kPathCapacity - 1 - (sizeof LUME_UNINSTALL_KEY_PREFIX - 1),
+};
+
+RegistrationProblem registration_problem(const char* title);
+
+// The registration the installer makes for title, the one key the
+// uninstaller deletes: LUME_UNINSTALL_KEY_PREFIX followed by the title,
+// into out (kPathCapacity bytes). False, with out empty, when
+// registration_problem finds one.
+bool uninstall_key_path(char* out, const char* title);
+
+// True when key is uninstall_key_path of title, byte for byte.
 bool is_own_uninstall_key(const char* key, const char* title);
 
 // One step of the climb that prunes emptied folders: cuts path back to the

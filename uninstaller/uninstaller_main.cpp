@@ -17,6 +17,8 @@
 #include "common/bounded_text.h"
 #include "common/child_process.h"
 #include "common/program_start.h"
+#include "common/system_paths.h"
+#include "uninstaller/completion_text.h"
 #include "uninstaller/removal_rules.h"
 #include "uninstaller/uninstall_data.h"
 
@@ -62,32 +64,52 @@ struct RemovalBounds {
   ShortcutFolders shortcut_folders;
 };
 
-static void undo_record(char* line, const RemovalBounds* bounds) {
+// A file record's path is brought to its full form first, as the installer
+// brings the folder it records: a record written from a typed folder
+// ("C:\\Apps\\..\\Tool", "C:/Tool") then compares like with like. A path
+// that still leads out of the folder is not acted on.
+static bool remove_file_record(const char* text, const RemovalBounds* bounds) {
+  char path[kPathCapacity];
+  if (!full_path(path, text) || !is_inside_folder(path, bounds->installation_folder) ||
+      passes_through_link(path, text_length(bounds->installation_folder)))
+    return false;
+  delete_and_prune(path, 0);
+  return true;
+}
+
+// Undoes one record; what it would not act on is counted in *left.
+static void undo_record(char* line, const RemovalBounds* bounds, LeftInPlace* left) {
   char* text = line + 1;
   switch (line[0]) {
     case record_file:
-      if (is_inside_folder(text, bounds->installation_folder) &&
-          !passes_through_link(text, text_length(bounds->installation_folder)))
-        delete_and_prune(text, 0);
+      if (!remove_file_record(text, bounds)) ++left->files;
       break;
     case record_group_shortcut:
     case record_desktop_shortcut: {
       unsigned folder_length = shortcut_folder_length(line[0], text, &bounds->shortcut_folders);
-      if (folder_length != 0) delete_and_prune(text, folder_length);
+      if (folder_length != 0) {
+        delete_and_prune(text, folder_length);
+      } else {
+        ++left->shortcuts;
+      }
       break;
     }
     case record_registry_key:
-      if (is_own_uninstall_key(text, bounds->title)) RegDeleteKeyA(HKEY_LOCAL_MACHINE, text);
+      if (is_own_uninstall_key(text, bounds->title)) {
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, text);
+      } else {
+        ++left->keys;
+      }
       break;
     default:  // unknown kinds and empty lines
       break;
   }
 }
 
-// A shell folder's path into folder, or an empty text when the system
-// cannot tell it: then no shortcut record counts as lying in it.
+// A shell folder's path, or an empty text when the system cannot tell it:
+// then no shortcut record counts as lying in it.
 static const char* shell_folder(char* folder, int csidl) {
-  if (SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, folder) != S_OK) folder[0] = 0;
+  special_folder_path(nullptr, csidl, folder);
   return folder;
 }
 
@@ -96,9 +118,10 @@ static int cannot_open_data_file() {
   return 2;
 }
 
-// Removal mode. The installed path is made absolute first: the installation
-// folder that bounds the file records is its folder, and the records hold
-// absolute paths.
+// Removal mode. The installed path is brought to its full form first: the
+// installation folder that bounds the file records is its folder, and the
+// records are compared in that form. Items left in place are counted, and
+// the completion box says so.
 //
 // The buffers live on the stack rather than in static storage: without a
 // .bss section the executable's headers fit one 512-byte file block.
@@ -106,11 +129,10 @@ static int remove_installation(const char* installed_argument) {
   char installed_path[kPathCapacity], installation_folder[kPathCapacity];
   char data_path[kPathCapacity];
   char title[kDataLineLimit + 1], record[kDataLineLimit + 1];
-  char caption[kCaptionSize], question[kQuestionSize];
+  char caption[kCaptionSize], question[kQuestionSize], completion[kCompletionTextSize];
   char programs[kPathCapacity], common_programs[kPathCapacity];
   char desktop[kPathCapacity], common_desktop[kPathCapacity];
-  DWORD length = GetFullPathNameA(installed_argument, kPathCapacity, installed_path, nullptr);
-  if (length == 0 || length >= kPathCapacity) return cannot_open_data_file();
+  if (!full_path(installed_path, installed_argument)) return cannot_open_data_file();
   folder_of(installation_folder, kPathCapacity, installed_path);
   if (!join_text(data_path, kPathCapacity, installation_folder, LUME_UNINSTALL_DATA_NAME))
     return cannot_open_data_file();
@@ -127,16 +149,18 @@ static int remove_installation(const char* installed_argument) {
                            shell_folder(common_programs, CSIDL_COMMON_PROGRAMS),
                            shell_folder(desktop, CSIDL_DESKTOPDIRECTORY),
                            shell_folder(common_desktop, CSIDL_COMMON_DESKTOPDIRECTORY)}};
+  LeftInPlace left = {0, 0, 0};
   while (!at_end) {
     at_end = read_line(record, kDataLineLimit, data);
-    undo_record(record, &bounds);
+    undo_record(record, &bounds, &left);
   }
   for (int attempt = 0; attempt < kDeleteAttempts && !DeleteFileA(installed_path); ++attempt) {
     Sleep(kDeletePauseMs);
   }
   fclose(data);
   delete_and_prune(data_path, 0);
-  MessageBoxA(nullptr, "Uninstall Complete.", caption, MB_OK);
+  compose_completion_text(completion, &left, installation_folder);
+  MessageBoxA(nullptr, completion, caption, MB_OK);
   return 0;
 }
 

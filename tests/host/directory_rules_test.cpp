@@ -77,6 +77,11 @@ TEST(DirectoryRules, PathLimitCountsFolderAndName) {
   EXPECT_EQ(check({{name, 0}}, 20), directory_ok);  // 20 + 239 = 259 characters
   EXPECT_EQ(check({{name + "n", 0}}, 20), directory_path_too_long);
   EXPECT_EQ(check({{std::string(255, 'n'), 0}}, 3), directory_ok);  // "C:\" + 255 = 258
+  // The longest folder the payload's longest name leaves room for.
+  std::vector<unsigned char> dir = lume_test::directory_bytes({{"a", 0}, {name, 0}, {"bb", 0}});
+  unsigned longest = longest_name_length(dir.data(), uint32_t(dir.size()), 3);
+  EXPECT_EQ(longest, 239u);
+  EXPECT_EQ(longest_folder_for(longest), 20u);
 }
 
 TEST(EntryNames, AcceptsOrdinaryRelativeNames) {

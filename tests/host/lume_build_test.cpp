@@ -99,6 +99,8 @@ arguments = "/x"
   std::string listing = list_text(in, 1252);
   EXPECT_NE(listing.find("Caf\xC3\xA9\\na\xC3\xAFve \xE2\x82\xAC.txt"), std::string::npos);
   EXPECT_NE(listing.find("[arguments: /x]"), std::string::npos);
+  // 259 less "bin\\data\\empty.dat", the longest name.
+  EXPECT_NE(listing.find("Longest installation folder: 241 characters"), std::string::npos);
   EXPECT_NE(list_json(in, 1252).find("\"name\": \"bin\\\\app.exe\", \"size\": 100004"),
             std::string::npos);
 

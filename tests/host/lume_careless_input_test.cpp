@@ -95,6 +95,15 @@ TEST_F(CarelessInput, VerifyReportsATitleWithALineFeed) {
       << o.err;
 }
 
+TEST_F(CarelessInput, VerifyReportsATitleTooLongToRegister) {
+  const std::string title(200, 'T');
+  write_project("lume.toml", "title = \"" + title + "\"\nfolder = \"Fold\"\nsource = \"src\"\n");
+  build_and_forge(title + std::string(9, '\0'), std::string(208, 'T') + '\0');
+  Outcome o = run("verify setup.exe");
+  EXPECT_EQ(o.status, 1);
+  EXPECT_TRUE(says(o, "AppTitle '" + std::string(208, 'T') + "' is 208 bytes long")) << o.err;
+}
+
 TEST_F(CarelessInput, VerifyReportsNamesThatDifferOnlyInLetterCase) {
   build_and_forge("b.txt", "A.TXT");
   Outcome o = run("verify --stub stub.exe setup.exe");

@@ -62,11 +62,11 @@ TEST(SlotValues, MakesFileFieldsAsTheInstallerSplitsThem) {
 
 TEST(SlotValues, FillsASlotToItsLastByteAndNoFurther) {
   Project p = project();
-  p.title = std::string(287, 'T');
+  p.group_name = std::string(287, 'G');
   EXPECT_EQ(refusal(p), "");
-  p.title += 'T';
+  p.group_name += 'G';
   EXPECT_NE(
-      refusal(p).find("title is 288 bytes long in code page 1252; its slot holds at most 287"),
+      refusal(p).find("group is 288 bytes long in code page 1252; its slot holds at most 287"),
       std::string::npos);
   p = project();
   p.run_after_install = std::string(286, 'x') + "\xC3\xA9";  // 287 bytes in the code page
@@ -79,6 +79,14 @@ TEST(SlotValues, RefusesTitlesThatWouldMisnameTheRegistryKey) {
   EXPECT_NE(refusal(p).find("'title' is empty"), std::string::npos);
   p.title = "..\\Other";
   EXPECT_NE(refusal(p).find("backslash"), std::string::npos);
+  // The key path "Software\\...\\Uninstall\\" and the title fit 259 bytes.
+  p.title = std::string(207, 'T');
+  EXPECT_EQ(refusal(p), "");
+  p.title += 'T';
+  EXPECT_NE(refusal(p).find("'title' is 208 bytes long in code page 1252; the installer registers "
+                            "it under \"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\\""),
+            std::string::npos);
+  EXPECT_NE(refusal(p).find("the longest title it can register is 207 bytes"), std::string::npos);
   p = project();
   p.group_name = "A\\B";
   EXPECT_NE(refusal(p).find("group must be a single name"), std::string::npos) << refusal(p);

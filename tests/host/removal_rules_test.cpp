@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "uninstaller/completion_text.h"
 #include "uninstaller/uninstall_data.h"
 
 namespace {
@@ -260,6 +261,36 @@ TEST(RegistryRecords, ATitleTheInstallerWouldNotRegisterHasNoKey) {
   // Too long for a key path the installer builds: the record line was cut.
   std::string title(240, 't');
   EXPECT_FALSE(own_key(uninstall_key(title).substr(0, 259), title));
+
+  // The installer registers exactly the titles that have a key here.
+  char key[kPathCapacity];
+  std::string longest(kLongestRegisteredTitle, 't');
+  ASSERT_TRUE(uninstall_key_path(key, longest.c_str()));
+  EXPECT_EQ(std::string(key).size(), 259u);
+  EXPECT_TRUE(own_key(key, longest));
+  for (const std::string& refused : {std::string(""), std::string("A\\B"), longest + "t"}) {
+    EXPECT_FALSE(uninstall_key_path(key, refused.c_str())) << refused;
+    EXPECT_STREQ(key, "");
+  }
+}
+
+TEST(CompletionText, ClaimsAWholeRemovalOnlyWhenNothingWasLeftAndSaysWhereItemsWere) {
+  char text[kCompletionTextSize];
+  LeftInPlace none = {0, 0, 0}, some = {12, 0, 1}, all = {7, 8, 9};
+  compose_completion_text(text, &none, kFolder);
+  EXPECT_STREQ(text, "Uninstall Complete.");
+  compose_completion_text(text, &some, kFolder);
+  EXPECT_STREQ(text,
+               "Uninstall finished. Recorded items left in place: 13\n"
+               "Files outside C:\\Program Files\\Hello App\\: 12\n"
+               "Registry keys other than this program's entry: 1");
+  // The longest folder still leaves room for every line.
+  std::string deep = "C:\\" + std::string(255, 'd') + "\\";
+  compose_completion_text(text, &all, deep.c_str());
+  EXPECT_NE(std::string(text).find(deep + ": 7\nShortcuts outside the Start menu and the "
+                                          "desktop: 8\nRegistry keys other than this program's "
+                                          "entry: 9"),
+            std::string::npos);
 }
 
 TEST(PruningClimb, ClimbsFolderByFolderAndStopsBelowTheRoot) {

@@ -2,10 +2,12 @@
 // resources, with an entry that opens one dialog the way the install
 // sequence does, so that tests can drive it as a user would.
 //
-//   dialog_probe folder TITLE FOLDER_NAME VALUE_NAME RESULT_FILE
+//   dialog_probe folder TITLE FOLDER_NAME VALUE_NAME RESULT_FILE [LONGEST_NAME]
 //     The default parent folder from the registry value VALUE_NAME (else
-//     the current directory), then the directory selection dialog; exits
-//     with its result and writes the folder it handed back to RESULT_FILE.
+//     the current directory), then the directory selection dialog for a
+//     payload whose longest name has LONGEST_NAME bytes (0 by default);
+//     exits with its result and writes the folder it handed back to
+//     RESULT_FILE.
 //   dialog_probe progress TITLE GO_EVENT DONE_EVENT LOG_FILE NAME...
 //     Starts the progress dialog; then, each time GO_EVENT is signalled,
 //     shows the next NAME (after the last, ends the dialog), appends to
@@ -13,6 +15,7 @@
 #include <windows.h>
 
 #include <stdio.h>
+#include <stdlib.h>
 
 #include "common/bounded_text.h"
 #include "common/program_start.h"
@@ -24,7 +27,7 @@
 
 enum { kStepWaitMs = 20000 };
 
-static int run_folder_dialog(char** argv) {
+static int run_folder_dialog(int argc, char** argv) {
   copy_text(config.FolderName, kTextSlotWidth, argv[3]);
   // As the install sequence's first two steps do it.
   char folder[MAX_PATH] = {};
@@ -33,7 +36,8 @@ static int run_folder_dialog(char** argv) {
     DWORD length = GetCurrentDirectoryA(MAX_PATH - 1, folder);
     if (length == 0 || length >= MAX_PATH - 1) folder[0] = 0;
   }
-  int result = select_install_folder(nullptr, folder, MAX_PATH - 1);
+  unsigned longest_name = argc > 6 ? unsigned(atoi(argv[6])) : 0;
+  int result = select_install_folder(nullptr, folder, MAX_PATH - 1, longest_name);
   FILE* out = fopen(argv[5], "wb");
   if (out == nullptr) return 4;
   fputs(folder, out);
@@ -85,7 +89,7 @@ int program_main(int argc, char** argv) {
   if (argc < 6) return 3;
   copy_text(config.AppTitle, kTextSlotWidth, argv[2]);
   compose_setup_caption(setup_caption, config.AppTitle);
-  if (lstrcmpA(argv[1], "folder") == 0) return run_folder_dialog(argv);
+  if (lstrcmpA(argv[1], "folder") == 0) return run_folder_dialog(argc, argv);
   if (lstrcmpA(argv[1], "progress") == 0) return run_progress_dialog(argc, argv);
   return 3;
 }

@@ -25,6 +25,7 @@ enum : int {
   kDirOkId = IDC_DIR_OK,
   kDirCancelId = IDC_DIR_CANCEL,
   kDirTreeId = IDC_DIR_TREE,
+  kDirReasonId = IDC_DIR_REASON,
 };
 
 inline const char* const kCurrentVersionKey = "Software\\Microsoft\\Windows\\CurrentVersion";
@@ -62,12 +63,15 @@ class FolderDialogTest : public ::testing::Test {
   }
 
   // Starts the dialog with the start folder read from value_name (by
-  // default the test's own value) and waits until it shows.
-  bool open_dialog(const std::string& folder_name = "Tool", std::string value_name = "") {
+  // default the test's own value), for a payload whose longest name has
+  // longest_name bytes, and waits until it shows.
+  bool open_dialog(const std::string& folder_name = "Tool", std::string value_name = "",
+                   unsigned longest_name = 0) {
     if (value_name.empty()) value_name = value_name_;
     probe_ = ChildProcess::start(lume_test::quoted(windows_path(LUME_DIALOG_PROBE_EXE)) + " folder " +
                                  lume_test::quoted(title_) + " " + lume_test::quoted(folder_name) + " " +
-                                 lume_test::quoted(value_name) + " " + lume_test::quoted(root_ + "result.txt"));
+                                 lume_test::quoted(value_name) + " " + lume_test::quoted(root_ + "result.txt") +
+                                 " " + std::to_string(longest_name));
     std::optional<SeenWindow> seen = robot_.wait_for({title_ + " Setup", "#32770", probe_.id()});
     dialog_ = seen ? seen->handle : nullptr;
     return dialog_ != nullptr;

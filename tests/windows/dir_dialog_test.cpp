@@ -90,20 +90,31 @@ TEST_F(DirDialog, OkOnTheStartFolderItselfGivesNothingButAnotherCaseCounts) {
   EXPECT_EQ(handed_back(), "C:\\program files");
 }
 
-TEST_F(DirDialog, RefusesAFolderTooLongToHandBackWhole) {
+TEST_F(DirDialog, RefusesAFolderThatCannotBeUsedWholeAndSaysWhy) {
   set_start_folder("C:\\Program Files");
-  ASSERT_TRUE(open_dialog());
-  // The install sequence takes at most 258 characters (259 with the
-  // terminator); anything longer would come back cut to another folder.
-  for (size_t length : {300u, 259u}) {
-    robot_.set_control_text(dialog_, lume_test::kDirEditId, "C:\\" + std::string(length - 3, 'x'));
-    EXPECT_FALSE(ok_enabled()) << length;
+  // A longest name of 100 bytes leaves room for a folder of 159 characters,
+  // its final backslash included.
+  ASSERT_TRUE(open_dialog("Tool", "", 100));
+  const std::string too_long = "Path too long.", too_deep = "Too deep for the file names.";
+  // Longer than the 258 characters the install sequence takes, which would
+  // come back cut to another folder; a relative text whose full form does
+  // not fit a path; a folder without room for the longest name.
+  for (auto [text, reason] : std::vector<std::pair<std::string, std::string>>{
+           {"C:\\" + std::string(297, 'x'), too_long},
+           {"C:\\" + std::string(256, 'x'), too_long},
+           {std::string(250, 'r'), too_long},
+           {"C:\\" + std::string(156, 'd'), too_deep}}) {
+    robot_.set_control_text(dialog_, lume_test::kDirEditId, text);
+    EXPECT_FALSE(ok_enabled()) << text;
+    EXPECT_EQ(robot_.control_text(dialog_, lume_test::kDirReasonId), reason) << text;
     press(lume_test::kDirOkId);
-    EXPECT_FALSE(probe_.wait_exit(500)) << length;
+    EXPECT_FALSE(probe_.wait_exit(500)) << text;
   }
-  std::string longest = "C:\\" + std::string(255, 'y');
+  // Judged in its full form: "C:\\" and 155 characters, then the backslash.
+  std::string longest = "C:\\Apps\\..\\" + std::string(155, 'y');
   robot_.set_control_text(dialog_, lume_test::kDirEditId, longest);
   EXPECT_TRUE(ok_enabled());
+  EXPECT_EQ(robot_.control_text(dialog_, lume_test::kDirReasonId), "");
   press(lume_test::kDirOkId);
   EXPECT_EQ(result(), 1);
   EXPECT_EQ(handed_back(), longest);

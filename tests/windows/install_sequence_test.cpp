@@ -18,6 +18,7 @@
 
 #include "common/bounded_text.h"
 #include "installer/config_block.h"
+#include "installer/install_folder.h"
 #include "installer/shared_state.h"
 #include "payload/archive_reader.h"
 #include "payload/payload_messages.h"
@@ -256,14 +257,27 @@ TEST_F(InstallSequence, AnEmptyTitleRegistersNothing) {
   EXPECT_EQ(registry_text(lume_robot::installed_programs_key(), "DisplayName"), "");
 }
 
-TEST_F(InstallSequence, RefusesAFolderWithoutRoomForItsFiles) {
-  EXPECT_TRUE(set_install_folder("C:\\Apps"));
-  EXPECT_STREQ(install_folder, "C:\\Apps\\");
-  EXPECT_TRUE(set_install_folder("C:\\"));
-  EXPECT_STREQ(install_folder, "C:\\");
-  EXPECT_TRUE(set_install_folder(("C:\\" + std::string(255, 'f')).c_str()));  // 258 + '\\'
-  EXPECT_FALSE(set_install_folder(("C:\\" + std::string(256, 'f')).c_str()));
-  EXPECT_STREQ(install_folder, "");
+TEST_F(InstallSequence, TakesTheChosenFolderInItsFullFormOrRefusesIt) {
+  char current[MAX_PATH] = {};
+  GetCurrentDirectoryA(MAX_PATH, current);
+  const std::string longest = "C:\\" + std::string(255, 'f');  // 259 with the backslash
+  for (auto [typed, form] : std::vector<std::pair<std::string, std::string>>{
+           {"C:\\Apps", "C:\\Apps\\"},
+           {"C:\\", "C:\\"},
+           {"C:\\Apps\\..\\Tool\\.\\App", "C:\\Tool\\App\\"},
+           {"C:\\Tool\\\\App\\", "C:\\Tool\\App\\"},
+           {"C:/Tool/App", "C:\\Tool\\App\\"},
+           {"Tool", std::string(current) + "\\Tool\\"},
+           {longest, longest + "\\"},
+           {longest + "f", ""},
+           {"", ""}}) {
+    EXPECT_EQ(set_install_folder(typed.c_str()), !form.empty()) << typed;
+    EXPECT_EQ(install_folder, form) << typed;
+  }
+  // Room below the folder for the payload's longest name.
+  char folder[kPathCapacity];
+  EXPECT_EQ(install_folder_form(folder, "C:\\Apps", 251), folder_ok);  // 8 + 251 = 259
+  EXPECT_EQ(install_folder_form(folder, "C:\\Apps", 252), folder_no_room);
 
   write_installer({{"a.txt", "a"}});
   std::vector<SeenWindow> boxes;

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -260,8 +261,9 @@ class Uninstaller : public ::testing::Test {
   }
 
   // Answers the confirmation from process_id with Yes and the completion
-  // box with OK.
-  void confirm_and_complete(DWORD process_id) {
+  // box, which must read completion, with OK.
+  void confirm_and_complete(DWORD process_id,
+                            const std::string& completion = "Uninstall Complete.") {
     std::optional<SeenWindow> question =
         robot_.answer_message_box({caption_, "", process_id}, IDYES);
     ASSERT_TRUE(question);
@@ -270,7 +272,7 @@ class Uninstaller : public ::testing::Test {
     std::optional<SeenWindow> done =
         robot_.answer_message_box({caption_, "", process_id}, IDOK, 30000);
     ASSERT_TRUE(done);
-    EXPECT_EQ(done->message(), "Uninstall Complete.");
+    EXPECT_EQ(done->message(), completion);
   }
 
   std::string question_text() const {
@@ -402,6 +404,26 @@ TEST_F(Uninstaller, WithoutAUsableTemporaryFolderTheLauncherRemovesInPlace) {
   }
 }
 
+// Earlier installers recorded the folder as the user typed it: with "..",
+// a doubled backslash, forward slashes, another letter case.
+TEST_F(Uninstaller, RemovesFileRecordsWrittenFromATypedFolder) {
+  std::string slashes = recorded_[2];
+  std::replace(slashes.begin(), slashes.end(), '\\', '/');
+  std::string upper = recorded_[3];
+  CharUpperA(upper.data());
+  const std::string typed[] = {root_ + "Programs\\..\\Programs\\Hello App\\hello.exe",
+                               root_ + "Programs\\\\Hello App\\doc\\readme.txt", slashes, upper};
+  std::string data = data_;
+  for (size_t i = 0; i < recorded_.size(); ++i)
+    data.replace(data.find(record('0', recorded_[i])), recorded_[i].size() + 2, record('0', typed[i]));
+  ASSERT_TRUE(lume_test::write_file(folder_ + "lumeuins.dat", data));
+  ChildProcess removal = run_removal();
+  confirm_and_complete(removal.id());
+  EXPECT_EQ(removal.wait_exit(), 0u);
+  expect_everything_recorded_is_gone();
+  EXPECT_FALSE(lume_test::folder_exists(folder_));
+}
+
 TEST_F(Uninstaller, LeavesAloneWhatADataFileNamesOutsideTheInstallation) {
   std::vector<std::string> outside = {
       root_ + "precious.txt",
@@ -421,7 +443,10 @@ TEST_F(Uninstaller, LeavesAloneWhatADataFileNamesOutsideTheInstallation) {
                         record('9', outside[0]);
   ASSERT_TRUE(lume_test::write_file(folder_ + "lumeuins.dat", hostile));
   ChildProcess removal = run_removal();
-  confirm_and_complete(removal.id());
+  confirm_and_complete(removal.id(), "Uninstall finished. Recorded items left in place: 8\n"
+                                     "Files outside " + folder_ + ": 3\n"
+                                     "Shortcuts outside the Start menu and the desktop: 3\n"
+                                     "Registry keys other than this program's entry: 2");
   EXPECT_EQ(removal.wait_exit(), 0u);
 
   for (const std::string& path : outside) EXPECT_TRUE(lume_test::file_exists(path)) << path;
@@ -457,7 +482,9 @@ TEST_F(Uninstaller, RemovesShortcutsAndTheKeyOnlyWhereTheInstallerMakesThem) {
                         record('3', uninstall_key(title_ + "\\..\\" + other));
   ASSERT_TRUE(lume_test::write_file(folder_ + "lumeuins.dat", hostile));
   ChildProcess removal = run_removal();
-  confirm_and_complete(removal.id());
+  confirm_and_complete(removal.id(), "Uninstall finished. Recorded items left in place: 7\n"
+                                     "Shortcuts outside the Start menu and the desktop: 5\n"
+                                     "Registry keys other than this program's entry: 2");
   EXPECT_EQ(removal.wait_exit(), 0u);
 
   for (const std::string& path : kept) EXPECT_TRUE(lume_test::file_exists(path)) << path;

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -97,31 +98,81 @@ TEST_F(WholeInstallation, InstallingTwiceIntoTheSameFolderAndUninstallingLeavesN
   uninstall_and_expect_nothing_left();
 }
 
-TEST_F(WholeInstallation, ARefusedRegistrationStillCompletesWithoutARegistryRecord) {
-  // The registry refuses a lasting key below a volatile one: the title
-  // names the key below such a parent.
-  std::string parent = lume_test::kUninstallKeyPrefix + ("Lume E2E volatile " + tag_);
-  settings_.title = "Lume E2E volatile " + tag_ + "\\Product";
-  HKEY key;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, parent.c_str(), 0, nullptr, REG_OPTION_VOLATILE,
-                            KEY_ALL_ACCESS, nullptr, &key, nullptr),
-            ERROR_SUCCESS);
-  RegCloseKey(key);
-  extra_keys_.push_back(parent);
-
+// The installer works in the folder's full form, whatever the user typed,
+// so that the uninstaller, which compares records in that form, removes
+// everything it made.
+TEST_F(WholeInstallation, AFolderTypedInAnyFormInstallsAndUninstallsToNothing) {
   std::vector<PayloadFile> files = {{"program.exe", "MZ pretend"}, {"docs\\read me.txt", "hi"}};
   settings_.start_menu = {{"Program.lnk", "program.exe"}};
   make_installer(files);
+  const std::string canonical = folder_;
+  std::string slashes = canonical.substr(0, canonical.size() - 1);
+  std::replace(slashes.begin(), slashes.end(), '\\', '/');
+  std::string upper = canonical;
+  CharUpperA(upper.data());
+  struct Case {
+    std::string typed, folder;  // as typed, and as the installer records it
+  };
+  for (const Case& c : std::vector<Case>{{root_ + "x\\..\\Product Folder", canonical},
+                                         {root_ + "\\Product Folder", canonical},
+                                         {canonical, canonical},
+                                         {slashes, canonical},
+                                         {upper, upper}}) {
+    SCOPED_TRACE(c.typed);
+    // The disk's letter case differs from the typed one.
+    if (c.folder == upper) lume_test::make_folders(canonical);
+    folder_ = c.folder;
+    InstallChoices choices;
+    choices.typed_folder = c.typed;
+    expect_complete(install(choices), files, false);
+    uninstall_and_expect_nothing_left();
+  }
+}
+
+// The folder dialog knows the payload's longest name before anything is
+// written: a folder that leaves no room for it cannot be chosen.
+TEST_F(WholeInstallation, AFolderTooDeepForTheLongestNameCannotBeChosen) {
+  std::vector<PayloadFile> files = {{"a.txt", "a"}, {std::string(146, 'n') + ".txt", "long"}};
+  make_installer(files);
+  const std::string deep = root_ + std::string(120 - root_.size(), 'd');  // 120 characters
+  InstallChoices choices;
+  choices.at_stage = [&](InstallStage stage, const SeenWindow& dialog) {
+    if (stage != InstallStage::folder_dialog) return;
+    robot_.set_control_text(dialog.handle, lume_robot::kFolderEditId, deep);
+    EXPECT_FALSE(robot_.control_enabled(dialog.handle, lume_robot::kFolderOkId));
+    EXPECT_EQ(robot_.control_text(dialog.handle, lume_robot::kFolderReasonId),
+              "Too deep for the file names.");
+  };
+  expect_complete(install(choices), files, false);  // into folder_, typed after it
+  EXPECT_FALSE(lume_test::folder_exists(deep));
+  uninstall_and_expect_nothing_left();
+}
+
+// A configuration block not written by lume may ask for what the
+// uninstaller refuses to remove: a title with a backslash (a key below
+// another), a group ending in a dot, a link name without ".lnk". The
+// installer makes and records none of it.
+TEST_F(WholeInstallation, WhatTheUninstallerWouldRefuseIsNeitherMadeNorRecorded) {
+  const std::string parent = "Lume E2E " + tag_;
+  settings_.title = parent + "\\Product";
+  settings_.group = parent + " Group.";
+  settings_.start_menu = {{"Program.lnk", "program.exe"}};
+  settings_.desktop = {{parent + " Program", "program.exe"}, {parent + ".lnk", "program.exe"}};
+  std::vector<PayloadFile> files = {{"program.exe", "MZ pretend"}, {"docs\\read me.txt", "hi"}};
+  make_installer(files);
   InstallRun run = install();
   EXPECT_EQ(run.exit_code, std::optional<DWORD>(0));
-  EXPECT_EQ(run.messages(), (std::vector<std::string>{question(), "Installation Complete."}));
-  EXPECT_FALSE(lume_robot::key_exists(key_));
+  EXPECT_EQ(run.messages().back(), "Installation Complete.");
   std::vector<std::string> records = data_lines();
   EXPECT_EQ(records, (std::vector<std::string>{settings_.title, file_record("program.exe"),
                                                file_record("docs\\read me.txt"),
-                                               record('1', start_menu_link(settings_.start_menu[0]))}));
-  expect_files(files);
-  expect_shortcuts(false);
+                                               record('2', desktop_link(settings_.desktop[1]))}));
+  expect_files(files, {"program.exe"});  // the desktop reads a link's target for its icon
+  EXPECT_FALSE(lume_robot::key_exists(lume_test::kUninstallKeyPrefix + parent));
+  EXPECT_FALSE(lume_robot::key_exists(key_));
+  // Windows would have made the group without its dot.
+  EXPECT_FALSE(lume_test::folder_exists(programs_ + "\\" + parent + " Group"));
+  EXPECT_FALSE(lume_test::file_exists(desktop_link(settings_.desktop[0])));
 
   ASSERT_NO_FATAL_FAILURE(uninstall());
   expect_removed(records);

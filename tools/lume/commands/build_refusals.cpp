@@ -46,6 +46,9 @@ std::optional<std::string_view> device_component(std::string_view text) {
 
 std::vector<std::string> build_refusals(const Installer& in, int code_page) {
   std::vector<std::string> problems;
+  const std::string& title = in.slots.values[kAppTitleSlot].text;
+  if (std::optional<std::string> refusal = registration_refusal(title, code_page))
+    problems.push_back(fmt::format("AppTitle '{}' {}", shown_text(title, code_page), *refusal));
   for (const RunOnSlot& slot : in.slots.run_on)
     problems.push_back(fmt::format("{} has no terminator within its {} bytes; the installer "
                                    "reads on {}",

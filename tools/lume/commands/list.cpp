@@ -2,8 +2,10 @@
 
 #include <fmt/core.h>
 
+#include <algorithm>
 #include <optional>
 
+#include "payload/directory_rules.h"
 #include "tools/lume/archive/payload_pass.h"
 #include "tools/lume/base/text.h"
 #include "tools/lume/host/file_time.h"
@@ -79,6 +81,15 @@ std::string table_json(const std::vector<ShownRow>& rows) {
 
 uint64_t stream_size(const Installer& in) { return in.stream().size(); }
 
+// The longest installation folder, its final backslash included, that leaves
+// room for every name of the payload: the installer's folder dialog accepts
+// no deeper one.
+unsigned longest_install_folder(const Installer& in) {
+  size_t longest_name = 0;
+  for (const PayloadFileEntry& f : in.files) longest_name = std::max(longest_name, f.name.size());
+  return longest_folder_for(unsigned(longest_name));
+}
+
 std::string behind_json(const std::optional<Behind>& behind) {
   if (!behind) return R"({"kind": "unknown"})";
   const char* kind = behind->size == 0               ? "nothing"
@@ -113,6 +124,8 @@ std::string list_text(const Installer& in, int code_page) {
   out += fmt::format("Payload: {} files, {} bytes; directory {} bytes; stream {} bytes\n",
                      in.header.file_count, in.header.total_size, in.header.directory_size,
                      stream_size(in));
+  out += fmt::format("  Longest installation folder: {} characters, its final backslash included\n",
+                     longest_install_folder(in));
   out += fmt::format("  {:>10}  {:8}  {:19}  {:19}  {:19}  {}\n", "Size", "Check", "Created",
                      "Last access", "Last write", "Name");
   for (const PayloadFileEntry& f : in.files) {
@@ -150,6 +163,7 @@ std::string list_json(const Installer& in, int code_page) {
                      in.header.total_size);
   out += fmt::format("  \"directory_size\": {},\n  \"stream_size\": {},\n",
                      in.header.directory_size, stream_size(in));
+  out += fmt::format("  \"longest_install_folder\": {},\n", longest_install_folder(in));
   out += "  \"files\": [";
   for (size_t k = 0; k < in.files.size(); ++k) {
     const PayloadFileEntry& f = in.files[k];

@@ -11,6 +11,7 @@
 #include "tools/lume/base/error.h"
 #include "tools/lume/base/text.h"
 #include "tools/lume/project/payload_names.h"
+#include "uninstaller/removal_rules.h"
 #include "uninstaller/uninstall_data.h"
 
 namespace lume {
@@ -29,8 +30,11 @@ class SlotMaker {
     SlotValues v;
     std::string& title = v[kAppTitleSlot].text;
     title = text("title", project_.title, kTextSlotWidth);
-    if (title.empty()) fail("'title' is empty; the installer registers itself under it");
-    refuse_backslash_in_title(title);
+    // A backslash gets the longer account of where it comes from.
+    if (registration_problem(title.c_str()) == registration_backslash)
+      refuse_backslash_in_title(title);
+    if (std::optional<std::string> problem = registration_refusal(title, project_.code_page))
+      fail("'title' " + *problem);
     std::string& folder = v[kFolderNameSlot].text;
     folder = text("folder", project_.folder_name, kTextSlotWidth);
     refuse_bad_name("folder", folder, true);
@@ -219,6 +223,24 @@ std::optional<std::string> control_character_problem(std::string_view what,
       "{} holds a control character, {} (0x{:02X}), at byte {}; the installer and the "
       "uninstaller would read the text otherwise than it is written",
       what, control_character_name(c), c, at + 1);
+}
+
+std::optional<std::string> registration_refusal(const std::string& title, int code_page) {
+  switch (registration_problem(title.c_str())) {
+    case registration_ok:
+      return std::nullopt;
+    case registration_empty_title:
+      return "is empty; the installer registers itself under it";
+    case registration_backslash:
+      return "holds a backslash; the title names the installation's registry key";
+    case registration_too_long:
+      break;
+  }
+  return fmt::format(
+      "is {} bytes long in code page {}; the installer registers it under \"{}\" in a key path "
+      "of at most {} bytes, so the longest title it can register is {} bytes",
+      title.size(), code_page, LUME_UNINSTALL_KEY_PREFIX, unsigned(kPathCapacity - 1),
+      unsigned(kLongestRegisteredTitle));
 }
 
 SplitField split_file_field(std::string_view file_field) {

@@ -43,6 +43,12 @@ SlotValues make_slot_values(const Project& project, const std::vector<std::strin
 std::optional<std::string> control_character_problem(std::string_view what,
                                                      std::string_view bytes);
 
+// Why the installer cannot register a title (in the code page), the reason
+// beginning with a verb ("is empty; ..."); nullopt when it can. The
+// uninstaller deletes no other key, so such a title would install with no
+// entry in the list of installed programs.
+std::optional<std::string> registration_refusal(const std::string& title, int code_page);
+
 // How the installer splits a FileField: at the first ".exe " (any letter
 // case) into the target, ending in ".exe", and the arguments behind the blank.
 struct SplitField {
