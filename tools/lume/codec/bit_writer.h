@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace lume::codec {
@@ -40,6 +41,10 @@ class BitWriter {
     }
     put(uint32_t(other.pending_), other.pending_count_);
   }
+
+  // The whole bytes written so far; only the bits that do not fill a byte
+  // stay behind.
+  std::vector<uint8_t> take_bytes() { return std::exchange(bytes_, {}); }
 
   uint64_t bit_count() const { return uint64_t(bytes_.size()) * 8 + uint64_t(pending_count_); }
 
