@@ -57,19 +57,28 @@ TEST(ReadWholeFile, NamesTheFileAndTheReason) {
   EXPECT_EQ(reading("/proc/self/mem"), "/proc/self/mem: read failed: Input/output error");
 }
 
-TEST(ReadFileExactly, RefusesAFileOfAnotherSize) {
+TEST(ReadFileInPieces, HandsOverEveryByteAndRefusesAFileOfAnotherSize) {
   lume_test::ScratchFolder folder;
-  lume_test::write_file(folder / "a", "abcd");
-  uint8_t buffer[5] = {};
-  host::read_file_exactly(folder / "a", buffer, 4);
-  EXPECT_EQ(std::string(buffer, buffer + 4), "abcd");
-  for (uint64_t size : {3u, 5u}) {
-    try {
-      host::read_file_exactly(folder / "a", buffer, size);
-      ADD_FAILURE() << "read as " << size << " bytes";
-    } catch (const Error& e) {
-      EXPECT_NE(std::string(e.what()).find("a: the file changed while it was read"),
-                std::string::npos);
+  std::string contents(host::kReadPiece * 2 + 5, 'x');
+  for (size_t k = 0; k < contents.size(); k += 997) contents[k] = char(k);
+  for (size_t size : {size_t(0), size_t(4), host::kReadPiece - 1, host::kReadPiece,
+                      host::kReadPiece * 2 + 5}) {
+    lume_test::write_file(folder / "a", contents.substr(0, size));
+    std::string got;
+    host::read_file_in_pieces(folder / "a", size, [&](std::span<const uint8_t> piece) {
+      EXPECT_LE(piece.size(), host::kReadPiece);
+      got.append(piece.begin(), piece.end());
+    });
+    EXPECT_EQ(got, contents.substr(0, size)) << size;
+    for (uint64_t told : {uint64_t(size) + 1, uint64_t(size) - 1}) {
+      if (told == UINT64_MAX) continue;  // no size below 0
+      try {
+        host::read_file_in_pieces(folder / "a", told, [](std::span<const uint8_t>) {});
+        ADD_FAILURE() << size << " bytes read as " << told;
+      } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find("a: the file changed while it was read"),
+                  std::string::npos);
+      }
     }
   }
 }

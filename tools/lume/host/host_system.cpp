@@ -169,11 +169,20 @@ std::vector<uint8_t> read_whole_file(const fs::path& path) {
   return bytes;
 }
 
-void read_file_exactly(const fs::path& path, uint8_t* out, uint64_t size) {
+void read_file_in_pieces(const fs::path& path, uint64_t size,
+                         const std::function<void(std::span<const uint8_t>)>& take) {
   FileReader file(path);
-  uint8_t probe;
-  if (file.read(out, size) != size || file.read(&probe, 1) != 0)
-    throw Error(fmt::format("{}: the file changed while it was read", path.string()));
+  std::vector<uint8_t> piece(size_t(std::min<uint64_t>(size, kReadPiece)) + 1);
+  for (uint64_t left = size;;) {
+    // One byte more than is left shows a file that grew.
+    size_t asked = size_t(std::min<uint64_t>(left, kReadPiece - 1)) + 1;
+    size_t got = size_t(file.read(piece.data(), asked));
+    if (got > left || (got < asked && got < left))
+      throw Error(fmt::format("{}: the file changed while it was read", path.string()));
+    if (got > 0) take(std::span<const uint8_t>(piece.data(), got));
+    left -= got;
+    if (got < asked) return;
+  }
 }
 
 std::vector<uint8_t> read_file_start(const fs::path& path, size_t count) {

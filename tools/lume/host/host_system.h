@@ -7,7 +7,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,9 +32,13 @@ void write_file_times(const std::filesystem::path& path, const FileTimes& times)
 // tool (files it owns).
 std::vector<uint8_t> read_whole_file(const std::filesystem::path& path);
 
-// Reads exactly size bytes of path into out. Throws as read_whole_file does,
-// and when the file is not size bytes long.
-void read_file_exactly(const std::filesystem::path& path, uint8_t* out, uint64_t size);
+// Reads path from start to end, handing take its bytes in order, in pieces
+// of at most kReadPiece bytes; the bytes are valid during the call only.
+// Throws as read_whole_file does, and "the file changed while it was read"
+// when it does not hold exactly size bytes.
+inline constexpr size_t kReadPiece = size_t(1) << 20;
+void read_file_in_pieces(const std::filesystem::path& path, uint64_t size,
+                         const std::function<void(std::span<const uint8_t>)>& take);
 
 // Up to count bytes from the start of the file; fewer when it is shorter.
 std::vector<uint8_t> read_file_start(const std::filesystem::path& path, size_t count);
