@@ -74,6 +74,23 @@ TEST(StreamEncoder, CostsLittleRatioAtTheCuts) {
   EXPECT_LT(double(cut), double(whole) * 1.002) << whole << " in one segment";
 }
 
+// The bound on memory: a caller that writes faster than the threads encode
+// waits, so that no more than two segments per thread are in hand.
+TEST(StreamEncoder, HoldsAtMostTwoSegmentsPerThread) {
+  Bytes data = echoing_bytes(size_t(8) << 20, 4);
+  for (int jobs : {1, 2}) {
+    EncodeOptions options;
+    options.level = kFastestLevel;
+    options.segment_size = 1 << 20;
+    options.jobs = jobs;
+    uint64_t done = 0;
+    options.progress = [&](uint64_t bytes) { done = bytes; };
+    StreamEncoder encoder(options, [](std::span<const uint8_t>) {});
+    encoder.write(data);
+    EXPECT_GE(done, data.size() - uint64_t(2 * jobs) * options.segment_size) << jobs;
+  }
+}
+
 // A build that fails while the threads work (a source file changed) drops
 // its encoder: that must end the threads, not wait for them forever.
 TEST(StreamEncoder, EndsItsThreadsWhenDroppedHalfway) {
