@@ -50,15 +50,17 @@ TEST(LargeBuild, BuildsAProductOfOverAGibibyteWithinTheMemoryBound) {
   lume_test::ScratchFolder folder;
   lume_test::write_fake_stub(folder / "stub.exe");
   lume_test::write_file(folder / "lume.toml", "title = \"T\"\nfolder = \"F\"\nsource = \"src\"\n");
-  // Four sparse files of 300 MiB, read as zeros, each with 4 MiB of random
-  // bytes at its start that the match finders must work through.
+  // Sparse files, read as zeros, each with 4 MiB of random bytes at its
+  // start that the match finders must work through. The largest starts as
+  // a program does: looking for an earlier installer must not read it whole.
   std::mt19937 rng(11);
   for (int k = 0; k < 4; ++k) {
     std::string noise(size_t(4) << 20, '\0');
     for (char& c : noise) c = char(rng());
-    fs::path part = folder / fmt::format("src/part{}.bin", k);
+    if (k == 0) noise.replace(0, 2, "MZ");
+    fs::path part = folder / fmt::format("src/part{}.exe", k);
     lume_test::write_file(part, noise);
-    fs::resize_file(part, uint64_t(300) << 20);
+    fs::resize_file(part, uint64_t(k == 0 ? 640 : 200) << 20);
   }
   // Two threads whatever the machine's cores, so that the bound holds
   // on a machine with many.

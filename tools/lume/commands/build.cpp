@@ -20,6 +20,7 @@
 #include "tools/lume/project/payload_names.h"
 #include "tools/lume/project/project_file.h"
 #include "tools/lume/project/source_tree.h"
+#include "tools/lume/stub/pe_image.h"
 #include "tools/lume/stub/stub_patcher.h"
 #include "uninstaller/uninstall_data.h"
 
@@ -47,13 +48,21 @@ struct PayloadPlan {
   uint64_t total_size = 0;
 };
 
+// Enough of a program's start for the headers of any linker's output.
+constexpr size_t kHeadersLookedAt = size_t(64) << 10;
+
 // An installer built earlier and left in the source folder would otherwise
 // ship inside the new one. Only a file that reads as a whole installer is
-// left out; any other executable is the product's own.
+// left out; any other executable is the product's own. Only a program
+// with the stub's configuration section is read whole, so that a product's
+// large executables cost no memory here.
 bool is_installer(const fs::path& path) {
-  std::vector<uint8_t> start = host::read_file_start(path, 2);
-  if (start.size() < 2 || start[0] != 'M' || start[1] != 'Z') return false;
+  std::string problem;
+  std::optional<PeImage> image =
+      read_pe_image(host::read_file_start(path, kHeadersLookedAt), problem);
+  if (!image) return false;
   try {
+    config_section(*image, path.string(), "installer");
     read_installer(path);
     return true;
   } catch (const Error&) {
