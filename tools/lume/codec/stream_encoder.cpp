@@ -106,9 +106,9 @@ struct StreamEncoder::Pool {
     while (!bytes.empty()) {
       size_t full = size_t(filling_begin) + segment_size;
       size_t take = std::min(bytes.size(), full - filling.size());
-      // Grown by hand so that a segment never holds more than it needs.
-      if (filling.capacity() < filling.size() + take)
-        filling.reserve(std::min(full, std::max(filling.size() + take, 2 * filling.capacity())));
+      // Whole at once: pages not yet written cost no memory, and the
+      // segment is never copied to grow.
+      if (filling.capacity() < full) filling.reserve(full);
       filling.insert(filling.end(), bytes.begin(), bytes.begin() + std::ptrdiff_t(take));
       input += take;
       bytes = bytes.subspan(take);
