@@ -23,6 +23,7 @@ std::string usage_problem(const CLI::App& app, const CLI::ParseError& e, int arg
 }  // namespace
 
 int main(int argc, char** argv) {
+  lume::host::return_large_blocks_to_the_system();
   lume::host::remove_partial_files_on_signals();
   CLI::App app{
       "lume: builds self-extracting Windows installers, and lists, verifies and "

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <fmt/core.h>
 #include <iconv.h>
+#include <malloc.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -218,6 +219,8 @@ fs::path own_executable() {
   fs::path self = fs::read_symlink("/proc/self/exe", ec);
   return ec ? fs::path() : self;
 }
+
+void return_large_blocks_to_the_system() { mallopt(M_MMAP_THRESHOLD, 1 << 20); }
 
 void remove_partial_files_on_signals() {
   struct sigaction action = {};

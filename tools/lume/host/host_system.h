@@ -67,6 +67,11 @@ bool is_terminal(std::FILE* stream);
 // The path of the running executable; empty when the host cannot tell.
 std::filesystem::path own_executable();
 
+// Blocks of a MiB and more come straight from the system and go back to it
+// when freed, so that a long build's peak memory does not creep up as the
+// compressor's buffers of changing sizes fragment the heap.
+void return_large_blocks_to_the_system();
+
 // From now on SIGINT, SIGTERM and SIGHUP remove the temporary files being
 // written (lume::visit_partial_files), then end the tool as the signal
 // would have (the shell sees 128 + the signal's number). A signal the tool
