@@ -1,5 +1,6 @@
 # Cross build for 64-bit Windows (PE32+): the same sources as the product,
-# built so that Windows-side tests can run under wine64 on this machine.
+# which `lume build --arch x64` offers, and a smaller set of Windows-side
+# tests that ctest runs under wine64.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(LUME_MINGW_TRIPLE x86_64-w64-mingw32)

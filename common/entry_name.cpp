@@ -12,19 +12,40 @@ static constexpr unsigned letters(char a, char b, char c) {
          (unsigned)(unsigned char)c << 16;
 }
 
+// Setting bit 5 turns exactly 'A'..'Z' and 'a'..'z' into the lower-case
+// letter; no other byte becomes a letter that way.
+static unsigned lower_letters(const char* part) {
+  return letters(part[0], part[1], part[2]) | letters(' ', ' ', ' ');
+}
+
+// The port digits Windows reserves after COM and LPT: 0 to 9, and the
+// superscripts one to three, as code page bytes (0xB9, 0xB2, 0xB3 in 1252
+// and the code pages that share its upper half) or as UTF-8 (0xC2 before
+// those bytes) for code page 65001.
+static bool is_superscript_byte(unsigned char c) { return c == 0xB9 || c == 0xB2 || c == 0xB3; }
+static bool is_port_digit(const char* digit, unsigned length) {
+  unsigned char first = (unsigned char)digit[0];
+  if (length == 1) return (first >= '0' && first <= '9') || is_superscript_byte(first);
+  return length == 2 && first == 0xC2 && is_superscript_byte((unsigned char)digit[1]);
+}
+
 bool is_device_name(const char* part, unsigned length) {
   // Windows reads a device name in what comes before the first dot, blanks
   // behind it dropped: "nul", "NUL.txt", "con .log" and "aux..." alike.
   unsigned base = 0;
   while (base < length && part[base] != '.') ++base;
   while (base > 0 && part[base - 1] == ' ') --base;
-  if (base != 3 && (base != 4 || part[3] < '1' || part[3] > '9')) return false;
-  // Setting bit 5 turns exactly 'A'..'Z' and 'a'..'z' into the lower-case
-  // letter; no other byte becomes a letter that way.
-  unsigned name = letters(part[0], part[1], part[2]) | letters(' ', ' ', ' ');
-  if (base == 4) return name == letters('c', 'o', 'm') || name == letters('l', 'p', 't');
-  return name == letters('c', 'o', 'n') || name == letters('p', 'r', 'n') ||
-         name == letters('a', 'u', 'x') || name == letters('n', 'u', 'l');
+  if (base < 3 || base > 7) return false;
+  unsigned name = lower_letters(part);
+  if (name == letters('c', 'o', 'm') || name == letters('l', 'p', 't'))
+    return is_port_digit(part + 3, base - 3);
+  if (name != letters('c', 'o', 'n'))
+    return base == 3 && (name == letters('p', 'r', 'n') || name == letters('a', 'u', 'x') ||
+                         name == letters('n', 'u', 'l'));
+  // CON, and the console's two ends CONIN$ and CONOUT$ ('$' keeps bit 5).
+  if (base == 3) return true;
+  if (base == 6) return lower_letters(part + 3) == letters('i', 'n', '$');
+  return base == 7 && lower_letters(part + 3) == letters('o', 'u', 't') && part[6] == '$';
 }
 
 // One component: the bytes between two backslashes (or the ends).

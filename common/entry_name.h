@@ -23,6 +23,8 @@ enum NameProblem {
 NameProblem check_entry_name(const char* name, unsigned length);
 
 // True when one component (length bytes, no backslash) names a Windows
-// device: CON, PRN, AUX, NUL, COM1 to COM9 or LPT1 to LPT9 in any letter
-// case, alone or before an extension, trailing blanks and dots ignored.
+// device: CON, CONIN$, CONOUT$, PRN, AUX, NUL, COM0 to COM9 or LPT0 to LPT9
+// (and COM or LPT with a superscript 1, 2 or 3, as code page bytes or as
+// UTF-8) in any letter case, alone or before an extension, trailing blanks
+// and dots ignored.
 bool is_device_name(const char* part, unsigned length);

@@ -3,7 +3,7 @@
 // and leaves a screenshot of every window on the way.
 //
 // Usage: lume_demo_robot INSTALLER TITLE SHOTS_FOLDER
-//   (Windows paths; under wine64 the Unix root is Z:)
+//   (Windows paths; under Wine the Unix root is Z:)
 // Prints one line per screenshot; exits 1, saying what went wrong, when
 // any step does not happen as a user would see it.
 #include <windows.h>
@@ -16,14 +16,15 @@
 #include <thread>
 #include <vector>
 
-#include "tests/support/gui_robot.h"
-#include "tests/support/install_driver.h"
-#include "tests/support/test_files.h"
-#include "tests/support/test_registry.h"
+#include "robot/files.h"
+#include "robot/gui_robot.h"
+#include "robot/install_driver.h"
+#include "robot/registry.h"
+#include "uninstaller/uninstall_data.h"
 
-using lume_test::GuiRobot;
-using lume_test::InstallStage;
-using lume_test::SeenWindow;
+using lume_robot::GuiRobot;
+using lume_robot::InstallStage;
+using lume_robot::SeenWindow;
 
 namespace {
 
@@ -48,7 +49,7 @@ struct Demo {
   void shoot(const std::string& name) {
     Sleep(kSettleMs);
     std::string path = shots + name;
-    if (!lume_test::save_screenshot(path)) return fail("no screenshot " + path);
+    if (!lume_robot::save_screenshot(path)) return fail("no screenshot " + path);
     std::printf("screenshot %s\n", name.c_str());
   }
 
@@ -116,7 +117,7 @@ void wait_until_idle(const std::vector<DWORD>& threads) {
 std::string status_text(HWND dialog) {
   char text[512] = {};
   DWORD_PTR result = 0;
-  SendMessageTimeoutA(GetDlgItem(dialog, lume_test::kStatusTextId), WM_GETTEXT, sizeof text,
+  SendMessageTimeoutA(GetDlgItem(dialog, lume_robot::kStatusTextId), WM_GETTEXT, sizeof text,
                       reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, &result);
   return text;
 }
@@ -131,8 +132,8 @@ bool showing_name(HWND dialog) {
 HWND find_progress_dialog() {
   for (HWND window = FindWindowExA(nullptr, nullptr, "#32770", nullptr); window != nullptr;
        window = FindWindowExA(nullptr, window, "#32770", nullptr)) {
-    if (GetDlgItem(window, lume_test::kStatusCancelId) != nullptr &&
-        GetDlgItem(window, lume_test::kStatusTextId) != nullptr)
+    if (GetDlgItem(window, lume_robot::kStatusCancelId) != nullptr &&
+        GetDlgItem(window, lume_robot::kStatusTextId) != nullptr)
       return window;
   }
   return nullptr;
@@ -170,7 +171,7 @@ std::string take_progress_shot(const std::atomic<bool>& stop, const std::string&
     bool taken = false;
     if (showing_name(dialog)) {
       Sleep(kSettleMs);
-      taken = showing_name(dialog) && lume_test::save_screenshot(shots + kProgressShot);
+      taken = showing_name(dialog) && lume_robot::save_screenshot(shots + kProgressShot);
     }
     seen = status_text(dialog);
     set_running(others, true);
@@ -187,8 +188,8 @@ void Demo::on_stage(InstallStage stage, const SeenWindow& window) {
     case InstallStage::start_question: return shoot("1-start-question.png");
     case InstallStage::folder_dialog:
       // A clean start, whatever an earlier run left in the proposed folder.
-      folder = window.control_text(lume_test::kFolderEditId);
-      lume_test::remove_tree(folder);
+      folder = window.control_text(lume_robot::kFolderEditId);
+      lume_robot::remove_tree(folder);
       return shoot("2-folder-dialog.png");
     case InstallStage::desktop_question: return shoot("3-desktop-question.png");
     case InstallStage::progress: return;  // taken by take_progress_shot
@@ -201,14 +202,14 @@ void Demo::on_stage(InstallStage stage, const SeenWindow& window) {
 }
 
 void Demo::install() {
-  if (!lume_test::file_exists(installer)) return fail("no installer at " + installer);
+  if (!lume_robot::file_exists(installer)) return fail("no installer at " + installer);
   std::atomic<bool> stop{false};
   std::string progress_problem;
   std::thread holder([&] { progress_problem = take_progress_shot(stop, shots); });
-  lume_test::InstallChoices choices;
+  lume_robot::InstallChoices choices;
   choices.at_stage = [this](InstallStage stage, const SeenWindow& window) { on_stage(stage, window); };
-  lume_test::InstallRun run =
-      lume_test::run_installer(robot, lume_test::quoted(installer), choices);
+  lume_robot::InstallRun run =
+      lume_robot::run_installer(robot, lume_robot::quoted(installer), choices);
   if (run.exit_code != std::optional<DWORD>(0))
     fail(run.exit_code ? "the installer ended with " + std::to_string(*run.exit_code)
                        : "the installer did not end");
@@ -222,16 +223,16 @@ void Demo::install() {
 }
 
 void Demo::uninstall() {
-  std::string key = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + title;
-  std::string command = lume_test::registry_text(key, "UninstallString");
+  std::string key = LUME_UNINSTALL_KEY_PREFIX + title;
+  std::string command = lume_robot::registry_text(key, "UninstallString");
   if (command.empty()) return fail("no UninstallString under HKLM\\" + key);
-  lume_test::ChildProcess launcher = lume_test::ChildProcess::start(command);
+  lume_robot::ChildProcess launcher = lume_robot::ChildProcess::start(command);
   if (!launcher.started()) return fail("could not start " + command);
   if (launcher.wait_exit() != std::optional<DWORD>(0))
     return fail("the uninstaller's first process did not end with 0");
 
   // The copy in the temporary folder asks, then reports.
-  const lume_test::WindowQuery boxes{"Uninstall " + title, "#32770", 0};
+  const lume_robot::WindowQuery boxes{"Uninstall " + title, "#32770", 0};
   std::optional<SeenWindow> question = robot.wait_for(boxes);
   if (!question) return fail("no uninstall question");
   shoot("6-uninstall-question.png");
@@ -244,8 +245,8 @@ void Demo::uninstall() {
   robot.wait_gone(complete->handle);
   if (complete->message() != "Uninstall Complete.")
     fail("the uninstaller reported: " + complete->message());
-  if (lume_test::key_exists(key)) fail("the registration is still there");
-  if (lume_test::folder_exists(folder)) fail("the installation folder stays behind: " + folder);
+  if (lume_robot::key_exists(key)) fail("the registration is still there");
+  if (lume_robot::folder_exists(folder)) fail("the installation folder stays behind: " + folder);
 }
 
 }  // namespace
@@ -260,7 +261,7 @@ int main(int argc, char** argv) {
   demo.installer = argv[1];
   demo.title = argv[2];
   demo.shots = std::string(argv[3]) + "\\";
-  lume_test::make_folders(argv[3]);
+  lume_robot::make_folders(argv[3]);
 
   demo.install();
   if (demo.problems.empty()) demo.uninstall();

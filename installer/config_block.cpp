@@ -2,23 +2,18 @@
 
 #include "common/bounded_text.h"
 
-// Only rows 00 to 09 of the Start-menu table and rows 00 to 07 of the
-// desktop table carry keys; the other rows start out empty.
-#define START_MENU_ROW(row, nn) {LUME_KEY_START_MENU_LINK(nn), LUME_KEY_START_MENU_FILE(nn)},
-#define DESKTOP_ROW(row, nn) {LUME_KEY_DESKTOP_LINK(nn), LUME_KEY_DESKTOP_FILE(nn)},
+// Each slot begins with its key; a table's keyed rows carry theirs, and
+// the rows behind them start out empty.
+#define KEY_OF_SLOT(name, kind, width, key) key,
+#define KEYS_OF_ROW(link_key, file_key, nn) {link_key nn, file_key nn},
+#define KEYS_OF_TABLE(name, keyed_rows, link_key, file_key) \
+  {keyed_rows(KEYS_OF_ROW, link_key, file_key)},
 
 // Writable and external so that no compiler treats the placeholder keys as
 // the values: the building tool changes these bytes in the file. The
 // block has its section to itself (LUME_CONFIG_SECTION).
 __attribute__((used, section(LUME_CONFIG_SECTION))) ConfigBlock config = {
-    LUME_KEY_PAYLOAD_OFFSET,
-    LUME_KEY_APP_TITLE,
-    LUME_KEY_FOLDER_NAME,
-    LUME_KEY_GROUP_NAME,
-    LUME_KEY_RUN_AFTER_INSTALL,
-    {LUME_START_MENU_KEYED_ROWS(START_MENU_ROW)},
-    {LUME_DESKTOP_KEYED_ROWS(DESKTOP_ROW)},
-};
+    LUME_CONFIG_SLOTS(KEY_OF_SLOT, KEYS_OF_TABLE)};
 
 static bool is_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 

@@ -15,8 +15,44 @@ enum {
   kTextSlotWidth = 288,
   kShortcutFieldWidth = 260,
   kShortcutRows = 16,
-  kStartMenuKeyedRows = 10,  // rows 00 to 09 carry keys in the stub as built
-  kDesktopKeyedRows = 8,     // rows 00 to 07
+};
+
+// The placeholder key of PayloadOffset, which also tells an unconfigured
+// stub from an installer.
+#define LUME_KEY_PAYLOAD_OFFSET "$$InstallerProgramSize"
+
+// Every slot of the block, in its order, once. The block, the stub's keys,
+// the table below and through it the building tool's patcher, reader and
+// listings all come from this list.
+//   X(name, kind, width, key): a number or a text of width bytes whose
+//     placeholder is key;
+//   T(name, keyed_rows, link_key, file_key): a table of kShortcutRows
+//     shortcut rows; the rows that keyed_rows lists carry keys, the link
+//     and file keys followed by the row's number as two digits, and the
+//     rows behind them start out empty.
+// The keys' lengths and endings are what installers in the field carry.
+#define LUME_CONFIG_SLOTS(X, T)                                                        \
+  X(PayloadOffset, slot_number, kPayloadOffsetWidth, LUME_KEY_PAYLOAD_OFFSET)          \
+  X(AppTitle, slot_text, kTextSlotWidth, "$$ApplicationTitle")                         \
+  X(FolderName, slot_name, kTextSlotWidth, "$$DefaultProgramFolder")                   \
+  X(GroupName, slot_name, kTextSlotWidth, "$$StartMenuProgramGroup")                   \
+  X(RunAfterInstall, slot_text, kTextSlotWidth, "$$RunAfterInstall")                   \
+  T(StartMenuShortcuts, LUME_ROWS_00_TO_09, "$$StartMenuShortcutLink-",                \
+    "$$StartMenuShortcutFile-")                                                        \
+  T(DesktopShortcuts, LUME_ROWS_00_TO_07, "$$DesktopShortcutLink-", "$$DesktopShortcutFile-")
+
+// Row lists for keyed_rows: R(link_key, file_key, "NN") for each row.
+#define LUME_ROWS_00_TO_07(R, link, file)                                               \
+  R(link, file, "00") R(link, file, "01") R(link, file, "02") R(link, file, "03")       \
+  R(link, file, "04") R(link, file, "05") R(link, file, "06") R(link, file, "07")
+#define LUME_ROWS_00_TO_09(R, link, file) \
+  LUME_ROWS_00_TO_07(R, link, file) R(link, file, "08") R(link, file, "09")
+
+enum SlotKind {
+  slot_number,        // decimal digits
+  slot_text,          // a text up to its terminator
+  slot_name,          // a text that the installer makes a folder of
+  slot_shortcut_rows  // kShortcutRows rows; the first empty LinkName ends the table
 };
 
 struct ShortcutRow {
@@ -24,16 +60,16 @@ struct ShortcutRow {
   char FileField[kShortcutFieldWidth];  // target, optionally "prog.exe args"
 };
 
+#define LUME_SLOT_MEMBER(name, kind, width, key) char name[width];
+#define LUME_TABLE_MEMBER(name, keyed_rows, link_key, file_key) ShortcutRow name[kShortcutRows];
 struct ConfigBlock {
-  char PayloadOffset[kPayloadOffsetWidth];  // decimal: where the payload begins
-  char AppTitle[kTextSlotWidth];
-  char FolderName[kTextSlotWidth];
-  char GroupName[kTextSlotWidth];
-  char RunAfterInstall[kTextSlotWidth];  // empty: nothing is run
-  ShortcutRow StartMenuShortcuts[kShortcutRows];
-  ShortcutRow DesktopShortcuts[kShortcutRows];
+  LUME_CONFIG_SLOTS(LUME_SLOT_MEMBER, LUME_TABLE_MEMBER)
 };
+#undef LUME_SLOT_MEMBER
+#undef LUME_TABLE_MEMBER
 
+// Where installers in the field have each slot: a new slot goes at the
+// end of the list, and the block's size grows by its width.
 static_assert(sizeof(ShortcutRow) == 520, "shortcut row width");
 static_assert(sizeof(ConfigBlock) == 17824, "configuration block size");
 static_assert(offsetof(ConfigBlock, AppTitle) == 32 && offsetof(ConfigBlock, FolderName) == 320 &&
@@ -43,42 +79,36 @@ static_assert(offsetof(ConfigBlock, AppTitle) == 32 && offsetof(ConfigBlock, Fol
                   offsetof(ConfigBlock, DesktopShortcuts) == 9504,
               "configuration block layout");
 
-// Placeholder keys. The lengths and endings are what installers in the
-// field carry.
-#define LUME_KEY_PAYLOAD_OFFSET "$$InstallerProgramSize"
-#define LUME_KEY_APP_TITLE "$$ApplicationTitle"
-#define LUME_KEY_FOLDER_NAME "$$DefaultProgramFolder"
-#define LUME_KEY_GROUP_NAME "$$StartMenuProgramGroup"
-#define LUME_KEY_RUN_AFTER_INSTALL "$$RunAfterInstall"
-#define LUME_KEY_START_MENU_LINK(nn) "$$StartMenuShortcutLink-" nn
-#define LUME_KEY_START_MENU_FILE(nn) "$$StartMenuShortcutFile-" nn
-#define LUME_KEY_DESKTOP_LINK(nn) "$$DesktopShortcutLink-" nn
-#define LUME_KEY_DESKTOP_FILE(nn) "$$DesktopShortcutFile-" nn
+// The slots by their place in kConfigSlots: kPayloadOffsetSlot ...
+#define LUME_SLOT_ID(name, ...) k##name##Slot,
+enum ConfigSlotId { LUME_CONFIG_SLOTS(LUME_SLOT_ID, LUME_SLOT_ID) kConfigSlotCount };
+#undef LUME_SLOT_ID
 
-// The rows that carry keys, as X(row, "NN") for each.
-#define LUME_START_MENU_KEYED_ROWS(X) \
-  X(0, "00") X(1, "01") X(2, "02") X(3, "03") X(4, "04") X(5, "05") X(6, "06") X(7, "07") \
-  X(8, "08") X(9, "09")
-#define LUME_DESKTOP_KEYED_ROWS(X) \
-  X(0, "00") X(1, "01") X(2, "02") X(3, "03") X(4, "04") X(5, "05") X(6, "06") X(7, "07")
-
-// The PE section that holds the block and nothing else, so that whoever
-// reads an installer finds the block exactly where the stub reads it.
-#define LUME_CONFIG_SECTION ".lumecfg"
-
-// Every placeholder key of the stub as built, with the slot it stands in:
-// the list the building tool and the tests work from (config_keys.cpp; the
-// stub itself does not carry it).
-struct SlotKey {
-  const char* slot;  // for messages: "AppTitle", "StartMenuShortcuts 03 LinkName"
-  unsigned offset;   // of the slot in the block
-  unsigned width;    // of the slot in bytes
-  const char* key;
+// One slot of the block as the building tool and the tests walk it. The
+// stub reads the block by its members and never links this table.
+struct ConfigSlot {
+  const char* name;      // as the block and messages call it
+  SlotKind kind;
+  unsigned offset;       // in the block
+  unsigned size;         // bytes it takes in the block: its width, or all its rows
+  unsigned keyed_rows;   // a table's rows that carry keys, from row 00; 0 for the others
+  const char* key;       // its placeholder; a table's: the LinkName keys before the row number
+  const char* file_key;  // a table's FileField keys before the row number; null for the others
 };
-extern const SlotKey kSlotKeys[];
-extern const unsigned kSlotKeyCount;
 
-namespace config_keys {
+#define LUME_COUNT_ROW(link, file, nn) +1  // keyed_rows counted: 0 +1 +1 ...
+#define LUME_SLOT_ENTRY(name, kind, width, key) \
+  {#name, kind, offsetof(ConfigBlock, name), width, 0, key, nullptr},
+#define LUME_TABLE_ENTRY(name, keyed_rows, link_key, file_key)                       \
+  {#name, slot_shortcut_rows, offsetof(ConfigBlock, name), sizeof(ConfigBlock::name), \
+   0 keyed_rows(LUME_COUNT_ROW, , ), link_key, file_key},
+inline constexpr ConfigSlot kConfigSlots[kConfigSlotCount] = {
+    LUME_CONFIG_SLOTS(LUME_SLOT_ENTRY, LUME_TABLE_ENTRY)};
+#undef LUME_COUNT_ROW
+#undef LUME_SLOT_ENTRY
+#undef LUME_TABLE_ENTRY
+
+namespace config_slots {
 constexpr size_t length(const char* s) { return *s ? 1 + length(s + 1) : 0; }
 constexpr bool ends_with(const char* s, const char* tail) {
   size_t n = length(s), m = length(tail);
@@ -87,20 +117,43 @@ constexpr bool ends_with(const char* s, const char* tail) {
     if (s[n - m + i] != tail[i]) return false;
   return true;
 }
-constexpr bool is_key(const char* s, size_t len, const char* tail) {
-  return s[0] == '$' && s[1] == '$' && length(s) == len && ends_with(s, tail);
+// A slot's key, or a table's key with its two digits, has length bytes and
+// ends in tail.
+constexpr bool is_key(ConfigSlotId id, size_t len, const char* tail, bool file = false) {
+  const ConfigSlot& slot = kConfigSlots[id];
+  const char* key = file ? slot.file_key : slot.key;
+  size_t digits = slot.kind == slot_shortcut_rows ? 2 : 0;
+  return key[0] == '$' && key[1] == '$' && length(key) + digits == len && ends_with(key, tail);
 }
-static_assert(is_key(LUME_KEY_PAYLOAD_OFFSET, 22, "allerProgramSize"));
-static_assert(is_key(LUME_KEY_APP_TITLE, 18, "nTitle"));
-static_assert(is_key(LUME_KEY_FOLDER_NAME, 22, "rogramFolder"));
-static_assert(is_key(LUME_KEY_GROUP_NAME, 23, "oup"));
-static_assert(is_key(LUME_KEY_RUN_AFTER_INSTALL, length(LUME_KEY_RUN_AFTER_INSTALL), ""));
-static_assert(is_key(LUME_KEY_START_MENU_LINK("00"), 26, "tLink-00"));
-static_assert(is_key(LUME_KEY_START_MENU_FILE("00"), 26, "ShortcutFile-00"));
-static_assert(is_key(LUME_KEY_START_MENU_LINK("09"), 26, "-09"));
-static_assert(is_key(LUME_KEY_DESKTOP_LINK("07"), 24, "$$DesktopShortcutLink-07"));
-static_assert(is_key(LUME_KEY_DESKTOP_FILE("07"), 24, "$$DesktopShortcutFile-07"));
-}  // namespace config_keys
+static_assert(is_key(kPayloadOffsetSlot, 22, "allerProgramSize"));
+static_assert(is_key(kAppTitleSlot, 18, "nTitle"));
+static_assert(is_key(kFolderNameSlot, 22, "rogramFolder"));
+static_assert(is_key(kGroupNameSlot, 23, "oup"));
+static_assert(is_key(kRunAfterInstallSlot, length(kConfigSlots[kRunAfterInstallSlot].key), ""));
+static_assert(is_key(kStartMenuShortcutsSlot, 26, "tLink-"));
+static_assert(is_key(kStartMenuShortcutsSlot, 26, "ShortcutFile-", true));
+static_assert(is_key(kDesktopShortcutsSlot, 24, "$$DesktopShortcutLink-"));
+static_assert(is_key(kDesktopShortcutsSlot, 24, "$$DesktopShortcutFile-", true));
+static_assert(kConfigSlots[kStartMenuShortcutsSlot].keyed_rows == 10 &&
+              kConfigSlots[kDesktopShortcutsSlot].keyed_rows == 8);
+
+// The slots follow each other without a gap and fill the block: a text
+// without its terminator runs on into the slot behind it, as the tool's
+// reader tells.
+constexpr bool slots_tile_the_block() {
+  unsigned end = 0;
+  for (const ConfigSlot& slot : kConfigSlots) {
+    if (slot.offset != end) return false;
+    end += slot.size;
+  }
+  return end == sizeof(ConfigBlock);
+}
+static_assert(slots_tile_the_block(), "the slots tile the block");
+}  // namespace config_slots
+
+// The PE section that holds the block and nothing else, so that whoever
+// reads an installer finds the block exactly where the stub reads it.
+#define LUME_CONFIG_SECTION ".lumecfg"
 
 // PayloadOffset read by the rules of atoi: leading white space, an optional
 // sign, then decimal digits up to the first other character; no digits give

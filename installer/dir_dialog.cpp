@@ -6,8 +6,6 @@
 #include "installer/folder_tree.h"
 #include "installer/shared_state.h"
 
-enum { kFolderTextSize = 261 };  // 260 characters, as the edit box is read
-
 // One run of the dialog. Static: the dialog runs once at a time, on the
 // main thread, and is not re-entered.
 struct DirSelectState {

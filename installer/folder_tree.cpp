@@ -22,17 +22,17 @@ static HTREEITEM next_item(HWND tree, HTREEITEM item, UINT relation) {
       SendMessageA(tree, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(item)));
 }
 
-// The item's text in text (kItemTextSize bytes); false when it cannot be read.
+// The item's text in text (kFolderTextSize bytes); false when it cannot be read.
 static bool item_text(HWND tree, HTREEITEM item, char* text) {
   TVITEMA view = {};
   view.mask = TVIF_TEXT;
   view.hItem = item;
   view.pszText = text;
-  view.cchTextMax = kItemTextSize;
+  view.cchTextMax = kFolderTextSize;
   text[0] = 0;
   if (SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&view)) == 0) return false;
   // The control may answer with a pointer of its own instead of filling ours.
-  return view.pszText == text || copy_text(text, kItemTextSize, view.pszText);
+  return view.pszText == text || copy_text(text, kFolderTextSize, view.pszText);
 }
 
 static HTREEITEM insert_item(HWND tree, HTREEITEM parent, const char* text, int image,
@@ -120,7 +120,7 @@ void add_subfolders(HWND tree, HTREEITEM parent, const char* path, UINT drive_ty
 }
 
 bool has_child_named(HWND tree, HTREEITEM parent, const char* name) {
-  char text[kItemTextSize];
+  char text[kFolderTextSize];
   for (HTREEITEM child = next_item(tree, parent, TVGN_CHILD); child != nullptr;
        child = next_item(tree, child, TVGN_NEXT)) {
     if (item_text(tree, child, text) && lstrcmpiA(text, name) == 0) return true;
@@ -137,7 +137,7 @@ bool item_path(HWND tree, HTREEITEM item, char* buffer) {
     chain[depth++] = item;
   }
   if (depth == 0) return false;
-  char text[kItemTextSize];
+  char text[kFolderTextSize];
   while (depth > 0) {
     // An unreadable text would make the path name another folder.
     if (!item_text(tree, chain[--depth], text) || !append_text(buffer, kFolderPathSize, text) ||
@@ -187,8 +187,8 @@ void on_tree_notify(HWND tree, const NMHDR* notification) {
 }
 
 void open_tree_at_path(const char* path, HTREEITEM item, HWND tree) {
-  char component[kItemTextSize];
-  char text[kItemTextSize];
+  char component[kFolderTextSize];
+  char text[kFolderTextSize];
   for (;;) {
     if (*path == 0) {
       SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));

@@ -18,8 +18,8 @@
 
 enum {
   kFolderPathSize = kPathCapacity,  // 259 characters and the terminator
-  kItemTextSize = 261,         // room for an item's text when read back
-  kFolderItemType = 999,       // drive type that callers pass for folders
+  kFolderTextSize = 261,            // a folder's text as a control gives it back: 260 characters
+  kFolderItemType = 999,            // drive type that callers pass for folders
 };
 
 // Makes the tree control inside dialog, gives it the pictures and adds the

@@ -50,7 +50,9 @@ const char* name_problem_text(NameProblem problem) {
     case name_trailing_dot_or_blank: return "a component ending in '.' or a blank";
     case name_control_character: return "a control character";
     case name_reserved_character: return "one of < > \" | ? *";
-    case name_device_name: return "a Windows device name (CON, PRN, AUX, NUL, COM1-9, LPT1-9)";
+    case name_device_name:
+      return "a Windows device name (CON, CONIN$, CONOUT$, PRN, AUX, NUL, COM0-9, LPT0-9, COM or "
+             "LPT and a superscript 1-3)";
   }
   return "unknown problem";
 }

@@ -20,12 +20,13 @@
 #include <string>
 #include <thread>
 
-#include "tests/support/gui_robot.h"
-#include "tests/support/install_driver.h"
-#include "tests/support/test_files.h"
+#include "robot/files.h"
+#include "robot/gui_robot.h"
+#include "robot/install_driver.h"
+#include "uninstaller/uninstall_data.h"
 
-using lume_test::InstallStage;
-using lume_test::SeenWindow;
+using lume_robot::InstallStage;
+using lume_robot::SeenWindow;
 
 namespace {
 
@@ -59,16 +60,16 @@ struct FineWatch {
 
   void run() {
     while (!stop && first_name_ms == 0) {
-      HWND dialog = dialog_with(caption, lume_test::kStatusTextId);
+      HWND dialog = dialog_with(caption, lume_robot::kStatusTextId);
       std::string name =
-          dialog != nullptr ? text_of(GetDlgItem(dialog, lume_test::kStatusTextId)) : "";
+          dialog != nullptr ? text_of(GetDlgItem(dialog, lume_robot::kStatusTextId)) : "";
       if (!name.empty() && name != "...") first_name_ms = GetTickCount64();
       Sleep(1);
     }
     while (!stop && completion_ms == 0) {
-      HWND box = dialog_with(caption, lume_test::kMessageBoxTextId);
+      HWND box = dialog_with(caption, lume_robot::kMessageBoxTextId);
       if (box != nullptr &&
-          text_of(GetDlgItem(box, lume_test::kMessageBoxTextId)) == "Installation Complete.")
+          text_of(GetDlgItem(box, lume_robot::kMessageBoxTextId)) == "Installation Complete.")
         completion_ms = GetTickCount64();
       Sleep(1);
     }
@@ -83,13 +84,13 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string installer = argv[1], title = argv[2], folder = argv[3];
-  const std::string key = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + title;
-  lume_test::remove_tree(folder);
+  const std::string key = LUME_UNINSTALL_KEY_PREFIX + title;
+  lume_robot::remove_tree(folder);
 
-  lume_test::GuiRobot robot;
+  lume_robot::GuiRobot robot;
   ULONGLONG folder_ok_ms = 0, look_ms = 0;
   std::string error;
-  lume_test::InstallChoices choices;
+  lume_robot::InstallChoices choices;
   choices.typed_folder = folder;
   choices.timeout_ms = 600000;
   FineWatch watch;
@@ -108,7 +109,7 @@ int main(int argc, char** argv) {
     }
   };
   std::thread watcher([&watch] { watch.run(); });
-  lume_test::InstallRun run = lume_test::run_installer(robot, lume_test::quoted(installer), choices);
+  lume_robot::InstallRun run = lume_robot::run_installer(robot, lume_robot::quoted(installer), choices);
   watch.stop = true;
   watcher.join();
   RegDeleteKeyA(HKEY_LOCAL_MACHINE, key.c_str());

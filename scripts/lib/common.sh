@@ -27,8 +27,10 @@ LUME_PACKAGES=(
   "libcli11-dev:/usr/include/CLI/CLI.hpp"
   "libtomlplusplus-dev:/usr/include/toml++/toml.h"
   "libfmt-dev:/usr/include/fmt/format.h"
+  "libssl-dev:/usr/include/openssl/evp.h"
   "python3:/usr/bin/python3"
-  "qemu-user:/usr/bin/qemu-i386"
+  # The loader and C library of 32-bit programs, which 32-bit Wine runs on.
+  "libc6-i386:/lib/ld-linux.so.2"
 )
 
 # Installs whatever of LUME_PACKAGES (and any extra "package:file" pairs
@@ -67,18 +69,51 @@ install_packages() {
   $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$@" >/dev/null
 }
 
-# step_report DIR NAME OK|FAIL [MESSAGE]: a scripted step as a one-case
-# JUnit-style report in DIR, counted by the summary like any test.
+# step_report DIR NAME OK|FAIL|SKIP [MESSAGE]: a scripted step as a one-case
+# JUnit-style report in DIR, counted by the summary like any test, under the
+# folder's name ("steps", "e2e"); a skipped step carries its reason, which
+# the summary prints.
 step_report() {
-  local dir=$1 name=$2 outcome=$3 message=${4:-}
-  message=${message//&/&amp;}; message=${message//\"/&quot;}; message=${message//</&lt;}
+  local dir=$1 name=$2 outcome=$3 message=${4:-} case
+  # Quoted replacements: in bash 5.2 an unquoted & in one stands for the match.
+  message=${message//&/"&amp;"}; message=${message//\"/"&quot;"}; message=${message//</"&lt;"}
+  case="classname=\"$(basename "$dir")\" name=\"$name\""
   {
     echo '<?xml version="1.0"?><testsuite name="steps">'
-    if [ "$outcome" = OK ]; then
-      echo "<testcase classname=\"steps\" name=\"$name\"/>"
-    else
-      echo "<testcase classname=\"steps\" name=\"$name\"><failure message=\"$message\"/></testcase>"
-    fi
+    case $outcome in
+      OK) echo "<testcase $case/>" ;;
+      SKIP) echo "<testcase $case><skipped message=\"$message\"/></testcase>" ;;
+      *) echo "<testcase $case><failure message=\"$message\"/></testcase>" ;;
+    esac
     echo '</testsuite>'
   } >"$dir/$name.xml"
+}
+
+# bounded SECONDS COMMAND [ARGS...]: runs the command and stops it (TERM,
+# then KILL ten seconds later) once it has run SECONDS; then says which
+# command hung. Returns the command's status, 124 or 137 when stopped.
+bounded() {
+  local seconds=$1 outcome=0
+  shift
+  timeout -k 10 "$seconds" "$@" || outcome=$?
+  if [ "$outcome" -eq 124 ] || [ "$outcome" -eq 137 ]; then
+    say "hung: '$*' still ran after $seconds s and was stopped"
+  fi
+  return "$outcome"
+}
+
+# i386_missing: empty when this kernel runs 32-bit x86 programs (the 32-bit
+# core's tests and 32-bit Wine need that), otherwise one line that says
+# why not. Tries a static -m32 program, built once into the build folder.
+i386_missing() {
+  local probe=$LUME_BUILD/i386-probe outcome=0 output
+  mkdir -p "$LUME_BUILD"
+  if [ ! -x "$probe" ]; then
+    printf 'int main(void) { return sizeof(void *) == 4 ? 0 : 3; }\n' |
+      gcc -m32 -static -x c -o "$probe" - || { echo "gcc -m32 -static cannot build a probe"; return 0; }
+  fi
+  output=$("$probe" 2>&1) || outcome=$?
+  if [ "$outcome" -ne 0 ]; then
+    echo "this kernel runs no 32-bit x86 programs (a static -m32 program ended with status $outcome${output:+: ${output##*: }}); it needs IA-32 emulation (CONFIG_IA32_EMULATION, not switched off by ia32_emulation=0)"
+  fi
 }

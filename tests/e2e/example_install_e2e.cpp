@@ -1,4 +1,4 @@
-// The example product's installer, made by `lume build` with the PE32+
+// The example product's installer, made by `lume build` with the PE32
 // stub, installed and removed again under Windows the way a user would:
 // every box answered by the robot, every file compared with what the
 // installer's own listing promised.
@@ -26,18 +26,19 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/gui_robot.h"
-#include "tests/support/install_driver.h"
+#include "robot/gui_robot.h"
+#include "robot/install_driver.h"
 #include "tests/support/payload_bytes.h"
 #include "tests/support/shell_links.h"
 #include "tests/support/test_files.h"
-#include "tests/support/test_registry.h"
+#include "robot/registry.h"
+#include "uninstaller/uninstall_data.h"
 
-using lume_test::ChildProcess;
-using lume_test::GuiRobot;
+using lume_robot::ChildProcess;
+using lume_robot::GuiRobot;
 
-using lume_test::key_exists;
-using lume_test::registry_text;
+using lume_robot::key_exists;
+using lume_robot::registry_text;
 
 namespace {
 
@@ -131,7 +132,7 @@ class ExampleInstaller : public ::testing::Test {
     title_ = environment("LUME_E2E_TITLE");
     ASSERT_FALSE(installer_.empty()) << "run through tests/e2e/run";
     folder_ = program_files() + "\\" + environment("LUME_E2E_FOLDER_NAME") + "\\";
-    key_ = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + title_;
+    key_ = LUME_UNINSTALL_KEY_PREFIX + title_;
     manifest_ = read_manifest(environment("LUME_E2E_MANIFEST"));
     ASSERT_FALSE(manifest_.empty());
     shortcuts_ = read_shortcuts(environment("LUME_E2E_SHORTCUTS"), &group_);
@@ -158,17 +159,17 @@ class ExampleInstaller : public ::testing::Test {
   void install() {
     DWORD program = 0;
     bool program_ended = false;
-    lume_test::InstallChoices choices;
-    choices.at_stage = [&](lume_test::InstallStage stage, const lume_test::SeenWindow& box) {
-      if (stage == lume_test::InstallStage::other_box) {
+    lume_robot::InstallChoices choices;
+    choices.at_stage = [&](lume_robot::InstallStage stage, const lume_robot::SeenWindow& box) {
+      if (stage == lume_robot::InstallStage::other_box) {
         program = box.process_id;
         EXPECT_EQ(program_of(program), folder_ + environment("LUME_E2E_RUN_PROGRAM"));
       }
-      if (stage == lume_test::InstallStage::completion)
+      if (stage == lume_robot::InstallStage::completion)
         program_ended = program != 0 && has_ended(program);
     };
-    lume_test::InstallRun run =
-        lume_test::run_installer(robot_, lume_test::quoted(installer_), choices);
+    lume_robot::InstallRun run =
+        lume_robot::run_installer(robot_, lume_test::quoted(installer_), choices);
     EXPECT_EQ(run.exit_code, std::optional<DWORD>(0));
     // The folder dialog proposes the program files folder and the folder name.
     EXPECT_EQ(run.proposed_folder, folder_.substr(0, folder_.size() - 1));

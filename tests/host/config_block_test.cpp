@@ -32,24 +32,37 @@ TEST(PayloadOffsetValue, SaturatesInsteadOfWrapping) {
   EXPECT_EQ(payload_offset_value("99999999999999999999999"), 2147483647L);
 }
 
-// The stub as built and the key list that the building tool and the tests
-// patch by must agree: each key stands at the start of its own slot, fits
-// it, and occurs nowhere else in the block (the tool finds slots by keys).
-TEST(ConfigBlock, EveryListedKeyStandsOnceAtTheStartOfItsSlot) {
-  std::string block(reinterpret_cast<const char*>(&config), sizeof config);
-  ASSERT_EQ(kSlotKeyCount, 5u + 2 * kStartMenuKeyedRows + 2 * kDesktopKeyedRows);
-  for (unsigned k = 0; k < kSlotKeyCount; ++k) {
-    const SlotKey& slot = kSlotKeys[k];
-    std::string key(slot.key);
-    key.push_back('\0');
-    ASSERT_LE(key.size(), slot.width) << slot.slot;
-    EXPECT_EQ(block.compare(slot.offset, key.size(), key), 0) << slot.slot;
-    EXPECT_EQ(block.find(key), slot.offset) << slot.slot;
-    EXPECT_EQ(block.rfind(key), slot.offset) << slot.slot;
+// The stub as built and the slot table that the building tool and the
+// tests patch by must agree: each key stands at the start of its own slot,
+// fits it, and occurs nowhere else in the block (the tool finds slots by
+// keys); a table's rows behind its keyed ones start out empty.
+TEST(ConfigBlock, EverySlotsKeyStandsOnceAtTheStartOfItsSlot) {
+  const std::string block(reinterpret_cast<const char*>(&config), sizeof config);
+  auto expect_key = [&](const std::string& key, size_t offset, size_t width) {
+    ASSERT_LT(key.size(), width) << key;
+    EXPECT_EQ(block.compare(offset, key.size() + 1, key + '\0'), 0) << key;
+    EXPECT_EQ(block.find(key), offset) << key;
+    EXPECT_EQ(block.rfind(key), offset) << key;
+  };
+  for (const ConfigSlot& slot : kConfigSlots) {
+    if (slot.kind != slot_shortcut_rows) {
+      expect_key(slot.key, slot.offset, slot.size);
+      continue;
+    }
+    for (unsigned row = 0; row < kShortcutRows; ++row) {
+      const size_t at = slot.offset + row * sizeof(ShortcutRow);
+      char digits[3] = {char('0' + row / 10), char('0' + row % 10), 0};
+      if (row >= slot.keyed_rows) {
+        EXPECT_EQ(block.substr(at, sizeof(ShortcutRow)), std::string(sizeof(ShortcutRow), '\0'))
+            << slot.name << row;
+        continue;
+      }
+      expect_key(std::string(slot.key) + digits, at + offsetof(ShortcutRow, LinkName),
+                 kShortcutFieldWidth);
+      expect_key(std::string(slot.file_key) + digits, at + offsetof(ShortcutRow, FileField),
+                 kShortcutFieldWidth);
+    }
   }
-  // Rows behind the keyed ones start out empty, so a table ends there.
-  EXPECT_EQ(config.StartMenuShortcuts[kStartMenuKeyedRows].LinkName[0], 0);
-  EXPECT_EQ(config.DesktopShortcuts[kDesktopKeyedRows].LinkName[0], 0);
 }
 
 TEST(MessageText, SetupCaptionOfTheLongestTitleFits) {

@@ -106,7 +106,8 @@ TEST(EntryNames, RefusesEveryWayOutOfTheFolder) {
 TEST(EntryNames, WindowsDeviceNamesAreRefusedAtAnyLevelWithOrWithoutAnExtension) {
   for (const char* device :
        {"CON", "con", "Prn", "aux", "NUL", "COM1", "com9", "LPT1", "lpt9", "NUL.txt", "con.tar.gz",
-        "CON .txt", "bin\\nul", "a\\b\\Aux.log", "LPT3\\readme.txt"})
+        "CON .txt", "bin\\nul", "a\\b\\Aux.log", "LPT3\\readme.txt", "CONIN$", "conin$.txt",
+        "CONOUT$", "ConOut$ .log", "x\\coNOUT$"})
     EXPECT_EQ(name_check(device), name_device_name) << device;
   // Stripped by Windows as it is by the rule; the component rule answers first.
   EXPECT_TRUE(is_device_name("nul. .", 6));
@@ -115,11 +116,28 @@ TEST(EntryNames, WindowsDeviceNamesAreRefusedAtAnyLevelWithOrWithoutAnExtension)
 }
 
 TEST(EntryNames, NamesThatMerelyBeginOrEndLikeADeviceAreFine) {
-  for (const char* fine : {"CONSOLE", "console.txt", "nul_", "xnul", "COM0", "COM10", "LPT",
-                           "com", "LPT1x.txt", "auxiliary\\a", "my.con", "a.nul", "PRN_\\x",
-                           "COM\\1"})
+  for (const char* fine : {"CONSOLE", "console.txt", "nul_", "xnul", "COM10", "LPT", "com",
+                           "LPT1x.txt", "auxiliary\\a", "my.con", "a.nul", "PRN_\\x", "COM\\1",
+                           "CONIN", "CONIN$$", "CONOUT", "CONOUT$x", "CONIN%", "CONOUT4",
+                           "COM\xB9x", "COM\xC2\xB9\xB9"})
     EXPECT_EQ(name_check(fine), name_ok) << fine;
   EXPECT_STRNE(name_problem_text(name_device_name), "unknown problem");
+}
+
+// The port after COM and LPT, over every byte: the digits 0 to 9 and the
+// superscripts one to three, as code page bytes and as UTF-8.
+TEST(EntryNames, PortsAreTheDigitsAndTheSuperscriptsOneToThree) {
+  auto superscript = [](int c) { return c == 0xB9 || c == 0xB2 || c == 0xB3; };
+  for (const char* stem : {"COM", "lpt", "Com"}) {
+    for (int c = 1; c < 256; ++c) {
+      const std::string single = std::string(stem) + char(c);
+      const bool port = (c >= '0' && c <= '9') || superscript(c);
+      EXPECT_EQ(is_device_name(single.data(), unsigned(single.size())), port) << stem << " " << c;
+      const std::string utf8 = std::string(stem) + '\xC2' + char(c);
+      EXPECT_EQ(is_device_name(utf8.data(), unsigned(utf8.size())), superscript(c))
+          << stem << " C2 " << c;
+    }
+  }
 }
 
 TEST(Directories, ADeviceNameMakesTheDirectoryBad) {

@@ -38,13 +38,10 @@ class Build : public testing::Test {
 
   // The message the build fails with; also checks it left nothing behind.
   std::string refusal() {
-    try {
-      build_installer(request_, console_);
-    } catch (const Error& e) {
-      EXPECT_TRUE(fs::is_empty(folder_ / "out")) << "output left behind";
-      return e.what();
-    }
-    return "built";
+    std::string message = lume_test::error_text([&] { build_installer(request_, console_); });
+    if (message.empty()) return "built";
+    EXPECT_TRUE(fs::is_empty(folder_ / "out")) << "output left behind";
+    return message;
   }
 
   // Every regular file below root with its contents.
@@ -92,10 +89,10 @@ arguments = "/x"
   EXPECT_EQ(result.file_count, 5u);
   EXPECT_EQ(fs::file_size(request_.output), result.installer_size);
 
-  Installer in = read_installer(request_.output);
+  Installer in = read_installer(request_.output, lume_test::fake_stubs());
   EXPECT_EQ(in.payload_offset, lume_test::fake_stub().size());
-  ASSERT_EQ(in.slots.values.start_menu.size(), 1u);
-  EXPECT_EQ(in.slots.values.start_menu[0].file_field, "bin\\app.exe /x");
+  ASSERT_EQ(in.slots.values[kStartMenuShortcutsSlot].rows.size(), 1u);
+  EXPECT_EQ(in.slots.values[kStartMenuShortcutsSlot].rows[0].file_field, "bin\\app.exe /x");
   std::vector<std::string> names;
   for (const PayloadFileEntry& f : in.files) names.push_back(f.name);
   EXPECT_EQ(names, (std::vector<std::string>{"Caf\xE9\\na\xEFve \x80.txt", "bin\\app.exe",
@@ -161,8 +158,8 @@ TEST_F(Build, GivesTheSameInstallerForAnyNumberOfJobs) {
     installers.push_back(lume_test::read_bytes(request_.output));
   }
   EXPECT_TRUE(installers[0] == installers[1]);
-  EXPECT_EQ(verify_installer(read_installer(request_.output), 1252, console_),
-            std::vector<std::string>{});
+  Installer built = read_installer(request_.output, lume_test::fake_stubs());
+  EXPECT_EQ(verify_installer(built, 1252, console_), std::vector<std::string>{});
 }
 
 // Two checkouts of one tree differ only in their files' times; under the
@@ -183,7 +180,7 @@ TEST_F(Build, StoresNoTimeLaterThanTheLatestGiven) {
     installers.push_back(lume_test::read_bytes(request_.output));
   }
   EXPECT_TRUE(installers[0] == installers[1]);
-  Installer in = read_installer(request_.output);
+  Installer in = read_installer(request_.output, lume_test::fake_stubs());
   ASSERT_EQ(in.files.size(), 2u);
   EXPECT_EQ(in.files[0].times, (FileTimes{*request_.latest_time, *request_.latest_time,
                                           *request_.latest_time}));
@@ -268,7 +265,7 @@ TEST_F(Build, LeavesAnEarlierInstallerInTheSourceFolderOut) {
   request_.output = folder_ / "src/Setup.exe";
   build_installer(request_, console_);
   EXPECT_EQ(build_installer(request_, console_).file_count, 1u);
-  EXPECT_EQ(read_installer(request_.output).files.size(), 1u);
+  EXPECT_EQ(read_installer(request_.output, lume_test::fake_stubs()).files.size(), 1u);
 }
 
 TEST_F(Build, WarnsOfTargetsOutsideThePayloadAndOfEmptyFolders) {
@@ -281,4 +278,21 @@ TEST_F(Build, WarnsOfTargetsOutsideThePayloadAndOfEmptyFolders) {
   EXPECT_NE(console_.warnings()[0].find("src/nothing: an empty folder"), std::string::npos);
   EXPECT_NE(console_.warnings()[1].find("the target 'gone.exe' is not in the payload"),
             std::string::npos);
+}
+
+// A name on disk may hold anything: the build's messages show it escaped.
+TEST_F(Build, NamesFilesInItsMessagesWithTheirControlCharactersEscaped) {
+  project();
+  write_file(folder_ / "src/a.txt", "a");
+  fs::create_directories(folder_ / "src/e\x1B]0;x\x07");
+  build_installer(request_, console_);
+  ASSERT_EQ(console_.warnings().size(), 1u);
+  EXPECT_NE(console_.warnings()[0].find("src/e\\x1B]0;x\\x07: an empty folder"),
+            std::string::npos)
+      << console_.warnings()[0];
+  fs::remove(request_.output);
+  write_file(folder_ / "src/tab\tname\x1B[2J.txt", "b");
+  EXPECT_NE(refusal().find("src/tab\\x09name\\x1B[2J.txt: a name the installer refuses"),
+            std::string::npos)
+      << refusal();
 }

@@ -98,7 +98,7 @@ TEST_F(CarelessInput, BuildRefusesDeviceNamesAtAnyFolderLevel) {
 
 TEST_F(CarelessInput, VerifyReportsATitleWithALineFeed) {
   build_and_forge("TitleToForge", "Title\nForged");
-  Outcome o = run("verify setup.exe");
+  Outcome o = run("verify --stub stub.exe setup.exe");
   EXPECT_EQ(o.status, 1);
   EXPECT_TRUE(says(o, "lume: setup.exe: AppTitle holds a control character, line feed (0x0A)"))
       << o.err;
@@ -106,19 +106,19 @@ TEST_F(CarelessInput, VerifyReportsATitleWithALineFeed) {
 
 TEST_F(CarelessInput, VerifyReportsNamesThatDifferOnlyInLetterCase) {
   build_and_forge("b.txt", "A.TXT");
-  Outcome o = run("verify setup.exe");
+  Outcome o = run("verify --stub stub.exe setup.exe");
   EXPECT_EQ(o.status, 1);
   EXPECT_TRUE(says(o, "the files 'a.txt' and 'A.TXT' differ only in letter case")) << o.err;
 }
 
 TEST_F(CarelessInput, VerifyReportsDeviceNamesInThePayloadAndInTheSlots) {
   build_and_forge("b.txt", "nul.x");
-  Outcome payload = run("verify setup.exe");
+  Outcome payload = run("verify --stub stub.exe setup.exe");
   EXPECT_EQ(payload.status, 1);
   EXPECT_TRUE(says(payload, "'nul.x': a Windows device name")) << payload.err;
 
   build_and_forge(std::string("Fold\0", 5), std::string("PRN\0\0", 5));
-  Outcome slot = run("verify setup.exe");
+  Outcome slot = run("verify --stub stub.exe setup.exe");
   EXPECT_EQ(slot.status, 1);
   EXPECT_TRUE(says(slot, "FolderName 'PRN': 'PRN' is a Windows device name")) << slot.err;
 }
@@ -184,7 +184,7 @@ TEST_F(CarelessInput, AnEarlierInstallerInTheSourceFolderIsLeftOutAndSaidToBe) {
   Outcome o = run("build --stub stub.exe -o setup.exe");
   EXPECT_EQ(o.status, 0) << o.err;
   EXPECT_TRUE(says(o, "left out: src/OldSetup.exe (an installer)")) << o.err;
-  Outcome list = run("list setup.exe");
+  Outcome list = run("list --stub stub.exe setup.exe");
   EXPECT_EQ(list.out.find("OldSetup.exe"), std::string::npos) << list.out;
   EXPECT_NE(list.out.find("tool.exe"), std::string::npos) << list.out;
 }

@@ -31,15 +31,38 @@ class Cli : public testing::Test {
 
 }  // namespace
 
-TEST_F(Cli, ShowsItsVersionAndWhereItFindsStubs) {
-  Outcome version = run("--version");
-  EXPECT_EQ(version.status, 0);
-  EXPECT_NE(version.out.find("lume 0."), std::string::npos) << version.out;
-  Outcome help = run("help");
-  EXPECT_EQ(help.status, 0);
-  for (const char* word :
-       {"build", "list", "verify", "extract", "'stubs' beside the lume executable"})
-    EXPECT_NE(help.out.find(word), std::string::npos) << word;
+TEST_F(Cli, AnswersEveryWayOfAskingForItsVersionAndHelp) {
+  for (const char* asked : {"--version", "-V", "version"}) {
+    Outcome version = run(asked);
+    EXPECT_EQ(version.status, 0) << asked;
+    EXPECT_TRUE(version.out.starts_with("lume 0.")) << asked << ": " << version.out;
+  }
+  for (const char* asked : {"help", "--help"}) {
+    Outcome help = run(asked);
+    EXPECT_EQ(help.status, 0);
+    for (const char* word : {"lume: builds", "build", "list", "verify", "extract",
+                             "'stubs' beside the lume executable"})
+      EXPECT_NE(help.out.find(word), std::string::npos) << asked << ": " << word;
+    EXPECT_EQ(help.out.find(LUME_TOOL), std::string::npos) << asked << ": " << help.out;
+  }
+  Outcome build = run("help build");
+  EXPECT_EQ(build.status, 0);
+  EXPECT_NE(build.out.find("Build an installer from a project file"), std::string::npos);
+  EXPECT_NE(build.out.find("Usage: lume build [OPTIONS]"), std::string::npos) << build.out;
+  EXPECT_NE(build.out.find("--level"), std::string::npos) << build.out;
+  Outcome unknown = run("help frob");
+  EXPECT_EQ(unknown.status, 2);
+  EXPECT_TRUE(unknown.err.starts_with("lume: unknown command 'frob'\n")) << unknown.err;
+}
+
+TEST_F(Cli, TakesAFolderForItsProjectFileAndRefusesAnEmptyOutputName) {
+  write_file(folder_ / "product/lume.toml", "title = \"T\"\nfolder = \"F\"\nsource = \"../src\"\n");
+  Outcome folder = run("build -q --stub stub.exe product -o folder.exe");
+  EXPECT_EQ(folder.status, 0) << folder.err;
+  EXPECT_TRUE(fs::exists(folder_ / "folder.exe"));
+  Outcome empty = run("build -q --stub stub.exe -o ''");
+  EXPECT_EQ(empty.status, 2);
+  EXPECT_NE(empty.err.find("the name is empty"), std::string::npos) << empty.err;
 }
 
 TEST_F(Cli, FindsTheStubsBesideItselfOrInAnInstalledLayout) {
@@ -57,7 +80,7 @@ TEST_F(Cli, FindsTheStubsBesideItselfOrInAnInstalledLayout) {
   fs::copy_file(LUME_TOOL, folder_ / "prefix/bin/lume");
   fs::copy_file(folder_ / "stub.exe", folder_ / "prefix/share/lume/stubs/x86/lumestub.exe");
   EXPECT_EQ(run("build -q -o x86.exe", folder_ / "prefix/bin/lume").status, 0);
-  EXPECT_EQ(run("verify -q x86.exe").status, 0);
+  EXPECT_EQ(run("verify -q --stub stub.exe x86.exe").status, 0);
 }
 
 TEST_F(Cli, FailsWithTheFileAndTheProblemAndWritesNothing) {
@@ -101,7 +124,7 @@ TEST_F(Cli, SaysWhenSourceDateEpochBringsTimesBack) {
 
 TEST_F(Cli, VerifyExitsWithOneWhenAFileDoesNotCheck) {
   ASSERT_EQ(run("build -q --stub stub.exe -o setup.exe").status, 0);
-  Outcome sound = run("verify setup.exe");
+  Outcome sound = run("verify --stub stub.exe setup.exe");
   EXPECT_EQ(sound.status, 0);
   EXPECT_NE(sound.out.find("all sound"), std::string::npos);
 
@@ -109,10 +132,10 @@ TEST_F(Cli, VerifyExitsWithOneWhenAFileDoesNotCheck) {
   bytes[lume_test::fake_stub().size() + 12] ^= 0x01;  // the first entry's check value
   std::ofstream(folder_ / "setup.exe", std::ios::binary)
       .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-  Outcome fault = run("verify setup.exe");
+  Outcome fault = run("verify --stub stub.exe setup.exe");
   EXPECT_EQ(fault.status, 1);
   EXPECT_NE(fault.err.find("lume: setup.exe: a.txt: check value"), std::string::npos) << fault.err;
-  Outcome json = run("list --json setup.exe");
+  Outcome json = run("list --stub stub.exe --json setup.exe");
   EXPECT_EQ(json.status, 0);
   EXPECT_NE(json.out.find("\"files\": [\n    {\"name\": \"a.txt\", \"size\": 13"),
             std::string::npos)

@@ -15,8 +15,8 @@ std::vector<uint8_t> installer(const std::vector<lume_test::RawEntry>& entries,
                                const std::string& stream = "", bool pe32_plus = false) {
   std::vector<uint8_t> bytes = lume_test::fake_stub(pe32_plus);
   SlotValues values;
-  values.app_title = "Title";
-  values.start_menu = {{"A.lnk", "a.exe /x"}, {"B.lnk", "b.txt"}};
+  values[kAppTitleSlot].text = "Title";
+  values[kStartMenuShortcutsSlot].rows = {{"A.lnk", "a.exe /x"}, {"B.lnk", "b.txt"}};
   patch_stub(bytes, values, "stub");
   std::vector<unsigned char> head = lume_test::header_and_directory(entries);
   bytes.insert(bytes.end(), head.begin(), head.end());
@@ -24,26 +24,25 @@ std::vector<uint8_t> installer(const std::vector<lume_test::RawEntry>& entries,
   return bytes;
 }
 
+Installer parsed(std::vector<uint8_t> bytes) {
+  return parse_installer(std::move(bytes), "setup.exe", lume_test::fake_stubs());
+}
+
 std::string refusal(std::vector<uint8_t> bytes) {
-  try {
-    parse_installer(std::move(bytes), "setup.exe");
-    return "";
-  } catch (const Error& e) {
-    return e.what();
-  }
+  return lume_test::error_text([&] { parsed(std::move(bytes)); });
 }
 
 }  // namespace
 
 TEST(InstallerReader, ReadsSlotsDirectoryAndStream) {
   lume_test::RawEntry a{"dir\\a.exe", 3, 0x12345678u, 1, 2, 3};
-  Installer in = parse_installer(installer({a, {"b.txt", 0}}, "xyz"), "setup.exe");
+  Installer in = parsed(installer({a, {"b.txt", 0}}, "xyz"));
   EXPECT_EQ(in.payload_offset, lume_test::fake_stub().size());
   EXPECT_EQ(in.block_offset, lume_test::fake_stub_block_offset());
-  EXPECT_EQ(in.slots.values.app_title, "Title");
-  EXPECT_EQ(in.slots.values.start_menu,
+  EXPECT_EQ(in.slots.values[kAppTitleSlot].text, "Title");
+  EXPECT_EQ(in.slots.values[kStartMenuShortcutsSlot].rows,
             (std::vector<ShortcutRowValue>{{"A.lnk", "a.exe /x"}, {"B.lnk", "b.txt"}}));
-  EXPECT_TRUE(in.slots.values.desktop.empty());
+  EXPECT_TRUE(in.slots.values[kDesktopShortcutsSlot].rows.empty());
   ASSERT_EQ(in.files.size(), 2u);
   EXPECT_EQ(in.files[0].name, "dir\\a.exe");
   EXPECT_EQ(in.files[0].check, 0x12345678u);
@@ -80,16 +79,16 @@ namespace {
 }  // namespace
 
 TEST(InstallerReader, ReadsTheBlockFromItsOwnSectionInPe32AndPe32Plus) {
-  Installer in = parse_installer(installer({{"a.txt", 0}}, "", true), "setup.exe");
+  Installer in = parsed(installer({{"a.txt", 0}}, "", true));
   EXPECT_EQ(in.block_offset, lume_test::fake_stub_block_offset());
-  EXPECT_EQ(in.slots.values.app_title, "Title");
+  EXPECT_EQ(in.slots.values[kAppTitleSlot].text, "Title");
 
   // Another copy of the keys earlier in the file is no block of the stub's.
   std::vector<uint8_t> bytes = installer({{"a.txt", 0}});
   std::vector<uint8_t> keyed = lume_test::fake_stub();
   std::copy_n(keyed.begin() + std::ptrdiff_t(lume_test::fake_stub_block_offset()), 64,
               bytes.begin() + 0x200);
-  EXPECT_EQ(parse_installer(bytes, "setup.exe").slots.values.app_title, "Title");
+  EXPECT_EQ(parsed(bytes).slots.values[kAppTitleSlot].text, "Title");
 }
 
 TEST(InstallerReader, ReadsWhatTheLoaderMapsAsTheSectionsBytes) {
@@ -99,9 +98,9 @@ TEST(InstallerReader, ReadsWhatTheLoaderMapsAsTheSectionsBytes) {
   std::vector<uint8_t> bytes = installer({{"a.txt", 0}});
   size_t header = lume_test::section_header(bytes, ".lumecfg");
   lume_test::put_le(bytes, header + 16, 32, 4);
-  Installer in = parse_installer(bytes, "setup.exe");
+  Installer in = parsed(bytes);
   EXPECT_EQ(in.payload_offset, lume_test::fake_stub().size());
-  EXPECT_EQ(in.slots.values.app_title, "");
+  EXPECT_EQ(in.slots.values[kAppTitleSlot].text, "");
 }
 
 TEST(InstallerReader, RefusesFilesWithoutTheSectionOrCutWithinIt) {
@@ -137,8 +136,41 @@ TEST(InstallerReader, FindsTheCertificateTableInBothHeaderForms) {
     const size_t entry = 0x80 + 24 + (pe32_plus ? 112 : 96) + 4 * 8;
     lume_test::put_le(bytes, entry, 0x1234, 4);
     lume_test::put_le(bytes, entry + 4, 0x56, 4);
-    Installer in = parse_installer(bytes, "setup.exe");
+    Installer in = parsed(bytes);
     EXPECT_EQ(in.certificate_offset, 0x1234u) << pe32_plus;
     EXPECT_EQ(in.certificate_size, 0x56u) << pe32_plus;
+  }
+}
+
+// What the certificate table entry points at is called a certificate table
+// only when its entries' headers are sound, and from the stream's end only
+// across the up to seven zeros that align it; anything else is stray bytes.
+TEST(InstallerReader, CallsOnlyASoundCertificateTableOne) {
+  struct Case {
+    uint32_t length;
+    uint16_t revision, type;
+    size_t zeros;
+    bool table;
+  };
+  const Case cases[] = {{16, 0x0200, 2, 0, true},  {12, 0x0100, 1, 7, true},
+                        {16, 0x0200, 4, 8, false}, {7, 0x0200, 2, 0, false},
+                        {17, 0x0200, 2, 0, false}, {16, 0x0300, 2, 0, false},
+                        {16, 0x0200, 0, 0, false}, {16, 0x0200, 5, 0, false}};
+  for (const Case& c : cases) {
+    std::vector<uint8_t> bytes = installer({{"a.txt", 0}});
+    bytes.insert(bytes.end(), c.zeros, 0);
+    const size_t table = bytes.size();
+    bytes.resize(table + 16, 0xAB);
+    lume_test::put_le(bytes, table, c.length, 4);
+    lume_test::put_le(bytes, table + 4, c.revision, 2);
+    lume_test::put_le(bytes, table + 6, c.type, 2);
+    const size_t entry = 0x80 + 24 + 96 + 4 * 8;
+    lume_test::put_le(bytes, entry, table, 4);
+    lume_test::put_le(bytes, entry + 4, 16, 4);
+    Installer in = parsed(bytes);
+    Behind behind = behind_stream(in, 0);
+    EXPECT_EQ(behind.certificate_table, c.table) << c.length << " " << c.revision << " " << c.type
+                                                  << " after " << c.zeros << " zeros";
+    EXPECT_EQ(behind.size, 16 + c.zeros);
   }
 }

@@ -3,13 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
+#include <functional>
 
 #include "tests/host/lume_test_files.h"
 #include "tests/support/payload_bytes.h"
 #include "tools/lume/archive/installer_reader.h"
 #include "tools/lume/commands/build.h"
+#include "tools/lume/commands/build_refusals.h"
+#include "tools/lume/commands/extract.h"
 #include "tools/lume/commands/list.h"
-#include "tools/lume/commands/shown_text.h"
+#include "tools/lume/base/text.h"
 #include "tools/lume/commands/verify.h"
 #include "tools/lume/stub/stub_patcher.h"
 
@@ -20,6 +24,10 @@ using lume_test::write_file;
 namespace {
 
 constexpr std::string_view kOffsetKey = LUME_KEY_PAYLOAD_OFFSET;
+
+Installer parsed_as(std::vector<uint8_t> bytes, const fs::path& name) {
+  return parse_installer(std::move(bytes), name, lume_test::fake_stubs());
+}
 
 class Misleading : public testing::Test {
  protected:
@@ -37,7 +45,7 @@ class Misleading : public testing::Test {
     return lume_test::read_bytes(folder_ / title / "setup.exe");
   }
 
-  Installer parsed(std::vector<uint8_t> bytes) { return parse_installer(std::move(bytes), "x.exe"); }
+  Installer parsed(std::vector<uint8_t> bytes) { return parsed_as(std::move(bytes), "x.exe"); }
 
   std::vector<std::string> verified(const std::vector<uint8_t>& bytes, Behind* behind = nullptr) {
     return verify_installer(parsed(bytes), 1252, console_, behind);
@@ -98,6 +106,56 @@ TEST_F(Misleading, ADecoyBehindTheStreamShowsNeitherItsTitleNorItsFiles) {
       << problems[0];
 }
 
+namespace {
+
+// The decoy of a renamed section: the real block's section loses its name
+// to a new one, behind the real stream, holding a harmless installer's block
+// whose offset leads to its payload behind that.
+std::vector<uint8_t> with_decoy_section(std::vector<uint8_t> real,
+                                        const std::vector<uint8_t>& harmless) {
+  const size_t stub_size = lume_test::fake_stub().size(), raw = lume_test::fake_stub_block_raw();
+  const size_t header = lume_test::section_header(real, ".lumecfg");
+  real[header + 7] = 'x';
+  const size_t added = lume_test::section_header(real, ".rdata") + 40;
+  lume_test::put_le(real, 0x80 + 6, 4, 2);  // four sections
+  std::memcpy(real.data() + added, ".lumecfg", 8);
+  lume_test::put_le(real, added + 8, sizeof(ConfigBlock), 4);
+  lume_test::put_le(real, added + 12, 0x8000, 4);
+  lume_test::put_le(real, added + 16, raw, 4);
+  lume_test::put_le(real, added + 20, real.size(), 4);
+  std::vector<uint8_t> block(raw, 0);
+  const size_t at = lume_test::fake_stub_block_offset();
+  std::copy_n(harmless.begin() + std::ptrdiff_t(at), sizeof(ConfigBlock), block.begin());
+  std::string offset = std::to_string(real.size() + raw);
+  std::copy(offset.begin(), offset.end() + 1, block.begin());
+  real.insert(real.end(), block.begin(), block.end());
+  real.insert(real.end(), harmless.begin() + std::ptrdiff_t(stub_size), harmless.end());
+  return real;
+}
+
+}  // namespace
+
+// lume knows its stubs by their image, not by a section's name; of a stub it
+// does not know, it cannot say what the installer does.
+TEST_F(Misleading, AnInstallerOfAStubLumeDoesNotKnowIsSaidToBeSoAndFailsVerify) {
+  EXPECT_EQ(parsed(real_).stub, "fake x86");
+  std::vector<uint8_t> bytes = with_decoy_section(real_, built("Harmless Tool", "harmless.txt"));
+  Installer in = parsed(bytes);
+  EXPECT_EQ(in.stub, "");
+  EXPECT_NE(list_text(in, 1252).find("  Warning: stub not known to this lume: what it does "
+                                     "cannot be shown"),
+            std::string::npos);
+  EXPECT_NE(list_json(in, 1252).find("\"stub\": null,"), std::string::npos);
+  std::vector<std::string> problems = verified(bytes);
+  EXPECT_EQ(problems.at(0), kUnknownStub) << joined(problems);
+  EXPECT_EQ(lume_test::error_text([&] { extract_installer(in, folder_ / "out", 1252, console_); }),
+            "x.exe: stub not known to this lume: what it does cannot be shown; give the stub it "
+            "was made from with --stub");
+  EXPECT_FALSE(fs::exists(folder_ / "out"));
+  // Nor is an installer whose stub is left out of those lume knows.
+  EXPECT_EQ(parse_installer(real_, "x.exe", {}).stub, "");
+}
+
 TEST_F(Misleading, TheOffsetIsReadAsTheInstallerReadsItEvenWithoutItsKey) {
   // Leading blanks and a sign are what the installer's reading skips.
   const size_t block = lume_test::fake_stub_block_offset();
@@ -107,7 +165,7 @@ TEST_F(Misleading, TheOffsetIsReadAsTheInstallerReadsItEvenWithoutItsKey) {
   std::copy(offset.begin(), offset.end(), bytes.begin() + std::ptrdiff_t(block));
   Installer in = parsed(bytes);
   EXPECT_EQ(in.payload_offset, lume_test::fake_stub().size());
-  EXPECT_EQ(in.slots.values.app_title, "Real Product");
+  EXPECT_EQ(in.slots.values[kAppTitleSlot].text, "Real Product");
   EXPECT_TRUE(verified(bytes).empty());
 }
 
@@ -152,13 +210,14 @@ TEST_F(Misleading, ASignatureIsNamedAsSuchAndStrayBytesBehindItAreNot) {
   std::vector<uint8_t> signed_bytes = lume_test::read_bytes(folder_ / "signed.exe");
   ASSERT_GT(signed_bytes.size(), real_.size());
   Installer in = parsed(signed_bytes);
-  EXPECT_EQ(in.slots.values.app_title, "Real Product");
+  EXPECT_EQ(in.slots.values[kAppTitleSlot].text, "Real Product");
   Behind behind;
   EXPECT_TRUE(verified(signed_bytes, &behind).empty());
-  EXPECT_TRUE(behind.signature);
+  EXPECT_TRUE(behind.certificate_table);
   EXPECT_EQ(behind.offset, real_.size());
   EXPECT_EQ(in.certificate_offset + in.certificate_size, signed_bytes.size());
-  EXPECT_NE(list_text(in, 1252).find(fmt::format("Behind the stream: a signature of {} bytes",
+  EXPECT_NE(list_text(in, 1252).find(fmt::format("Behind the stream: a certificate table (not "
+                                                 "validated) of {} bytes",
                                                  signed_bytes.size() - real_.size())),
             std::string::npos);
 
@@ -170,25 +229,36 @@ TEST_F(Misleading, ASignatureIsNamedAsSuchAndStrayBytesBehindItAreNot) {
 
 namespace {
 
-// A patched stub with the given texts and one file of that name; its
-// stream is never decoded by list's text lines.
-std::vector<uint8_t> hand_made(const SlotValues& values, const std::string& file_name) {
+// A patched stub with the given texts and empty files of those names, the
+// stream left out: list's text lines never decode it.
+std::vector<uint8_t> hand_made(const SlotValues& values,
+                               const std::vector<std::string>& file_names) {
   std::vector<uint8_t> bytes = lume_test::fake_stub();
   patch_stub(bytes, values, "stub");
-  std::vector<unsigned char> head = lume_test::header_and_directory({{file_name, 0}});
+  std::vector<lume_test::RawEntry> entries;
+  for (const std::string& name : file_names) entries.push_back({name, 0});
+  std::vector<unsigned char> head = lume_test::header_and_directory(entries);
   bytes.insert(bytes.end(), head.begin(), head.end());
   return bytes;
+}
+
+std::vector<uint8_t> hand_made(const SlotValues& values, const std::string& file_name) {
+  return hand_made(values, std::vector<std::string>{file_name});
+}
+
+ConfigBlock& block_in(std::vector<uint8_t>& bytes) {
+  return *reinterpret_cast<ConfigBlock*>(bytes.data() + lume_test::fake_stub_block_offset());
 }
 
 }  // namespace
 
 TEST(ListShowsTexts, WithEveryControlCharacterEscapedForTheTerminal) {
   SlotValues values;
-  values.app_title = "Title\x1B]0;owned\x07\x1B[2J";
-  values.folder_name = "Folder\rOver";
-  values.start_menu = {{"Link\x1B[A.lnk", "prog.exe /x\x1B[K"}};
-  values.run_after_install = "go\x7F.exe";
-  std::string listed = list_text(parse_installer(hand_made(values, "a\x7F.txt"), "x.exe"), 1252);
+  values[kAppTitleSlot].text = "Title\x1B]0;owned\x07\x1B[2J";
+  values[kFolderNameSlot].text = "Folder\rOver";
+  values[kStartMenuShortcutsSlot].rows = {{"Link\x1B[A.lnk", "prog.exe /x\x1B[K"}};
+  values[kRunAfterInstallSlot].text = "go\x7F.exe";
+  std::string listed = list_text(parsed_as(hand_made(values, "a\x7F.txt"), "x.exe"), 1252);
   for (unsigned char c : listed)
     EXPECT_TRUE((c >= 0x20 && c != 0x7F) || c == '\n') << "raw control character " << int(c);
   EXPECT_NE(listed.find("Title\\x1B]0;owned\\x07\\x1B[2J"), std::string::npos) << listed;
@@ -199,16 +269,16 @@ TEST(ListShowsTexts, WithEveryControlCharacterEscapedForTheTerminal) {
   EXPECT_NE(listed.find("a\\x7F.txt"), std::string::npos) << listed;
 
   SlotValues c1;
-  c1.app_title = "Csi\xC2\x9B" "2J";  // U+009B, a terminal's one-character escape
-  std::string utf8 = list_text(parse_installer(hand_made(c1, "a.txt"), "x.exe"), 65001);
+  c1[kAppTitleSlot].text = "Csi\xC2\x9B" "2J";  // U+009B, a terminal's one-character escape
+  std::string utf8 = list_text(parsed_as(hand_made(c1, "a.txt"), "x.exe"), 65001);
   EXPECT_NE(utf8.find("Csi\\u009B2J"), std::string::npos) << utf8;
 }
 
 TEST(ListShowsTexts, AsValidJsonWhateverThePathAndTheBytes) {
   SlotValues values;
-  values.app_title = "T\x1B\"q\"";
-  values.folder_name = "\xFF\xFE";  // no UTF-8 at all under code page 65001
-  Installer in = parse_installer(hand_made(values, "a.txt"), "set\xFFup-\xC3.exe");
+  values[kAppTitleSlot].text = "T\x1B\"q\"";
+  values[kFolderNameSlot].text = "\xFF\xFE";  // no UTF-8 at all under code page 65001
+  Installer in = parsed_as(hand_made(values, "a.txt"), "set\xFFup-\xC3.exe");
   std::string json = list_json(in, 65001);
   EXPECT_NE(json.find(R"("file": "set)" "\xEF\xBF\xBD" R"(up-)" "\xEF\xBF\xBD" R"(.exe")"),
             std::string::npos)
@@ -220,4 +290,92 @@ TEST(ListShowsTexts, AsValidJsonWhateverThePathAndTheBytes) {
   EXPECT_EQ(json_string("\xED\xA0\x80" "\xF4\x90\x80\x80" "\xC0\xAF" "\xE2\x82\xAC"),
             "\"" + replaced + "\xE2\x82\xAC\"")
       << "a surrogate, a code point past U+10FFFF and an overlong form, byte by byte";
+}
+
+// What the installer reads of a slot without its terminator: on into the
+// slots behind, or past the block's end. Each case fills one slot to its
+// width; list shows the text that follows it and marks it, verify fails it.
+TEST(ListShowsTexts, AsTheInstallerReadsThemOnPastASlotWithoutItsTerminator) {
+  SlotValues values;
+  const std::string length = std::to_string(lume_test::fake_stub().size());
+  values[kAppTitleSlot].text = length;  // which PayloadOffset's digits run into
+  values[kFolderNameSlot].text = "Folder";
+  values[kStartMenuShortcutsSlot].rows = {{"A.lnk", "a.exe"}, {"B.lnk", "b.exe"}};
+  for (int row = 0; row < kShortcutRows; ++row)
+    values[kDesktopShortcutsSlot].rows.push_back({"D.lnk", "d.exe"});
+  struct Case {
+    std::function<void(ConfigBlock&)> fill;
+    std::string shown, slot;
+    unsigned width;
+    std::string into;
+  };
+  const std::string digits(32, '0'), title(288, 'T'), field(260, 'f');
+  const std::vector<Case> cases = {
+      {[&](ConfigBlock& b) { std::memcpy(b.PayloadOffset, digits.data(), 32); },
+       digits + length, "PayloadOffset", 32, "into AppTitle"},
+      {[&](ConfigBlock& b) { std::memcpy(b.AppTitle, title.data(), 288); }, title + "Folder",
+       "AppTitle", 288, "into FolderName"},
+      {[&](ConfigBlock& b) { std::memcpy(b.StartMenuShortcuts[0].FileField, field.data(), 260); },
+       field + "B.lnk", "StartMenuShortcuts 00 FileField", 260,
+       "into StartMenuShortcuts 01 LinkName"},
+      {[&](ConfigBlock& b) { std::memcpy(b.DesktopShortcuts[15].FileField, field.data(), 260); },
+       field, "DesktopShortcuts 15 FileField", 260, "past the end of the block"},
+  };
+  for (const Case& c : cases) {
+    std::vector<uint8_t> bytes = hand_made(values, "a.txt");
+    c.fill(block_in(bytes));
+    Installer in = parsed_as(bytes, "x.exe");
+    EXPECT_EQ(in.payload_offset, lume_test::fake_stub().size()) << c.slot;
+    std::string listed = list_text(in, 1252);
+    EXPECT_NE(listed.find(fmt::format("{}  [{}: no terminator within its {} bytes, read on {}]",
+                                      c.shown, c.slot, c.width, c.into)),
+              std::string::npos)
+        << c.slot;
+    EXPECT_EQ(build_refusals(in, 1252),
+              std::vector<std::string>{fmt::format(
+                  "{} has no terminator within its {} bytes; the installer reads on {}", c.slot,
+                  c.width, c.into)});
+  }
+}
+
+// Direction controls and invisible characters, from whatever code page:
+// 0xFD and 0xFE are U+200E and U+200F in code page 1255.
+TEST(ListShowsTexts, EscapingAndVerifyReportingCharactersThatMakeATextLookOtherThanItIs) {
+  SlotValues values;
+  values[kAppTitleSlot].text = "Invoice\xFD";
+  values[kFolderNameSlot].text = "F";
+  const std::vector<std::string> names = {"a\xFE.txt", "b.txt"};
+  Installer in = parsed_as(hand_made(values, names), "x.exe");
+  std::string listed = list_text(in, 1255);
+  EXPECT_NE(listed.find("Invoice\\u200E\n"), std::string::npos) << listed;
+  EXPECT_NE(listed.find("a\\u200F.txt\n"), std::string::npos) << listed;
+  EXPECT_EQ(build_refusals(in, 1255),
+            (std::vector<std::string>{
+                "AppTitle holds U+200E (left-to-right mark), which turns the direction of the "
+                "text around it: it would not read as it is",
+                "the file name 'a\\u200F.txt' holds U+200F (right-to-left mark), which turns the "
+                "direction of the text around it: it would not read as it is"}));
+  values[kAppTitleSlot].text = "Lume\xC2\xA0" "1.0";  // a no-break space, in UTF-8
+  EXPECT_NE(build_refusals(parsed_as(hand_made(values, "a.txt"), "x.exe"), 65001)
+                .at(0)
+                .find("AppTitle holds U+00A0 (no-break space), which shows as nothing or as a "
+                      "plain blank"),
+            std::string::npos);
+}
+
+TEST(ListShowsTexts, ANameTwiceAsSuchAndExtractRefusesItBeforeWritingAnything) {
+  SlotValues values;
+  values[kAppTitleSlot].text = "T";
+  values[kFolderNameSlot].text = "F";
+  const std::vector<std::string> names = {"a.txt", "b.txt", "a.txt"};
+  Installer in = parsed_as(hand_made(values, names), "x.exe");
+  EXPECT_EQ(build_refusals(in, 1252),
+            std::vector<std::string>{
+                "the payload holds 'a.txt' twice; the installer writes the second over the first"});
+  lume_test::ScratchFolder folder;
+  Console console(ProgressStyle::none);
+  EXPECT_EQ(lume_test::error_text([&] { extract_installer(in, folder / "out", 1252, console); }),
+            "x.exe: the payload holds 'a.txt' twice; the installer writes the second over the "
+            "first");
+  EXPECT_TRUE(fs::is_empty(folder / "out"));
 }

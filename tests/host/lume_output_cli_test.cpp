@@ -33,11 +33,9 @@ class OutputCli : public testing::Test {
   // Runs a shell command in the scratch folder, $LUME being the tool; its
   // exit status, standard error in err_.
   int shell(const std::string& command) {
-    int status = std::system(fmt::format("cd '{}' && LUME='{}' && ({}) >out.txt 2>err.txt",
-                                         folder_.path().string(), LUME_TOOL, command)
-                                 .c_str());
-    err_ = read_file(folder_ / "err.txt");
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    lume_test::ToolOutcome outcome = lume_test::run_shell(folder_.path(), LUME_TOOL, command);
+    err_ = outcome.err;
+    return outcome.status;
   }
   int run(const std::string& arguments) { return shell("\"$LUME\" " + arguments); }
 
@@ -128,12 +126,12 @@ TEST_F(OutputCli, RefusesAnOutputThatIsNoRegularFileOrIsAnInput) {
 TEST_F(OutputCli, ExtractReplacesAFileAlreadyThereOnlyWhenToldToAndByAFileThatChecks) {
   ASSERT_EQ(run("build -q --stub stub.exe -o setup.exe"), 0);
   write_file(folder_ / "out/a.txt", "mine");
-  EXPECT_EQ(run("extract -q setup.exe out"), 1);
+  EXPECT_EQ(run("extract -q --stub stub.exe setup.exe out"), 1);
   EXPECT_NE(err_.find("out/a.txt: a file of this name is already there; give --overwrite"),
             std::string::npos)
       << err_;
   EXPECT_EQ(read_file(folder_ / "out/a.txt"), "mine");
-  EXPECT_EQ(run("extract -q --overwrite setup.exe out"), 0);
+  EXPECT_EQ(run("extract -q --stub stub.exe --overwrite setup.exe out"), 0);
   EXPECT_EQ(read_file(folder_ / "out/a.txt"), "some contents");
 
   std::vector<uint8_t> bytes = lume_test::read_bytes(folder_ / "setup.exe");
@@ -141,21 +139,30 @@ TEST_F(OutputCli, ExtractReplacesAFileAlreadyThereOnlyWhenToldToAndByAFileThatCh
   std::ofstream(folder_ / "setup.exe", std::ios::binary)
       .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
   write_file(folder_ / "out/a.txt", "mine");
-  EXPECT_EQ(run("extract -q --overwrite setup.exe out"), 1);
+  EXPECT_EQ(run("extract -q --stub stub.exe --overwrite setup.exe out"), 1);
   EXPECT_NE(err_.find("a.txt: check value"), std::string::npos) << err_;
   EXPECT_EQ(read_file(folder_ / "out/a.txt"), "mine");
   EXPECT_EQ(partial_files(), std::vector<std::string>{});
 }
 
 // Permissions do not hold for root, but /sys refuses new files to anyone;
-// a file size limit fails writes as a full disk does, for anyone.
+// a file size limit fails writes as a full disk does, for anyone, and its
+// signal, SIGXFSZ, does not end the tool halfway.
 TEST_F(OutputCli, AWriteFailureNamesItsReasonAndLeavesNothing) {
-  write_file(folder_ / "src/big.bin", std::string(1 << 20, '\0'));
+  std::mt19937 random(5);
+  std::string noise(256 << 10, ' ');
+  for (char& c : noise) c = char(random());
+  write_file(folder_ / "src/big.bin", noise);
   ASSERT_EQ(run("build -q --level 1 --stub stub.exe -o setup.exe"), 0);
-  EXPECT_EQ(shell("trap '' XFSZ; ulimit -f 64; exec \"$LUME\" extract -q setup.exe out"), 1);
-  EXPECT_NE(err_.find("out/big.bin: write failed: File too large"), std::string::npos) << err_;
+  for (const char* command : {"build -q --level 1 --stub stub.exe -o limited.exe",
+                              "extract -q --stub stub.exe setup.exe out"}) {
+    EXPECT_EQ(shell(fmt::format("ulimit -f 128; exec \"$LUME\" {}", command)), 1) << command;
+    EXPECT_NE(err_.find(": write failed: File too large"), std::string::npos) << err_;
+    EXPECT_EQ(partial_files(), std::vector<std::string>{});
+  }
+  EXPECT_NE(err_.find("out/big.bin: write failed"), std::string::npos) << err_;
   EXPECT_FALSE(fs::exists(folder_ / "out/big.bin"));
-  EXPECT_EQ(partial_files(), std::vector<std::string>{});
+  EXPECT_FALSE(fs::exists(folder_ / "limited.exe"));
   if (fs::is_directory("/sys/kernel")) {
     EXPECT_EQ(run("build -q --stub stub.exe -o /sys/lume-test.exe"), 1);
     EXPECT_EQ(err_, "lume: /sys/lume-test.exe: cannot create: Permission denied\n");
@@ -185,10 +192,39 @@ TEST_F(OutputCli, AnInterruptedExtractLeavesNoTemporaryOrCutShortFile) {
   int status = 0;
   for (int attempt = 0; attempt < 4 && !WIFSIGNALED(status); ++attempt) {
     fs::remove_all(folder_ / "out");
-    status = interrupt({"extract", "-q", "setup.exe", "out"}, SIGTERM);
+    status = interrupt({"extract", "-q", "--stub", "stub.exe", "setup.exe", "out"}, SIGTERM);
   }
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
   EXPECT_EQ(partial_files(), std::vector<std::string>{});
   for (const auto& entry : fs::directory_iterator(folder_ / "out"))
     EXPECT_EQ(fs::file_size(entry.path()), contents.size()) << entry.path();
+}
+
+// A folder extract writes into is swapped for a link to elsewhere right
+// before the second file is created, the first one having appeared: a
+// preloaded hook makes the swap at that point on every run.
+TEST_F(OutputCli, ExtractWritesNothingElsewhereWhenAFolderIsSwappedForALinkMidway) {
+  write_file(folder_ / "src/sub/a.txt", "sub a");
+  write_file(folder_ / "src/sub/b.txt", "sub b");
+  ASSERT_EQ(run("build -q --stub stub.exe -o setup.exe"), 0);
+  fs::create_directories(folder_ / "elsewhere");
+  shell(fmt::format("LUME_SWAP_FOLDER='{}' LUME_SWAP_TARGET='{}' LUME_SWAP_AT=2 LD_PRELOAD='{}' "
+                    "\"$LUME\" extract -q --stub stub.exe setup.exe out",
+                    (folder_ / "out/sub").string(), (folder_ / "elsewhere").string(),
+                    LUME_SWAP_HOOK));
+  ASSERT_TRUE(fs::is_symlink(folder_ / "out/sub")) << "no swap: " << err_;
+  EXPECT_TRUE(fs::is_empty(folder_ / "elsewhere"));
+  EXPECT_EQ(partial_files(), std::vector<std::string>{});
+}
+
+// Names the system takes, however long, are extracted: 120 two-byte
+// letters and ".txt" are 244 bytes of UTF-8 and 124 of code page 1252.
+TEST_F(OutputCli, ExtractWritesTheLongestNamesItsBuildTakes) {
+  std::string name;
+  for (int k = 0; k < 120; ++k) name += "\xC3\xA9";
+  name += ".txt";
+  write_file(folder_ / "src" / name, "long");
+  ASSERT_EQ(run("build -q --stub stub.exe -o setup.exe"), 0) << err_;
+  EXPECT_EQ(run("extract -q --stub stub.exe setup.exe out"), 0) << err_;
+  EXPECT_EQ(read_file(folder_ / "out" / name), "long");
 }

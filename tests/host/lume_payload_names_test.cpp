@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "tests/host/lume_test_files.h"
 #include "tools/lume/base/error.h"
 #include "tools/lume/project/payload_names.h"
 
@@ -10,21 +11,11 @@ namespace {
 
 // The message a name is refused with, or "" when it passes.
 std::string refusal(const std::string& relative, int code_page = 1252) {
-  try {
-    payload_name(relative, code_page, "src/" + relative);
-    return "";
-  } catch (const lume::Error& e) {
-    return e.what();
-  }
+  return lume_test::error_text([&] { payload_name(relative, code_page, "src/" + relative); });
 }
 
 std::string collision(const std::vector<std::string>& names) {
-  try {
-    refuse_case_collisions(names);
-    return "";
-  } catch (const lume::Error& e) {
-    return e.what();
-  }
+  return lume_test::error_text([&] { refuse_case_collisions(names); });
 }
 
 }  // namespace

@@ -18,12 +18,7 @@ class ProjectFile : public testing::Test {
 
   // The message a project file is refused with.
   std::string refusal(const std::string& text) {
-    try {
-      read(text);
-      return "";
-    } catch (const lume::Error& e) {
-      return e.what();
-    }
+    return lume_test::error_text([&] { read(text); });
   }
 
   lume_test::ScratchFolder folder_;
@@ -73,13 +68,9 @@ TEST_F(ProjectFile, FillsInTheOptionalKeys) {
 }
 
 TEST_F(ProjectFile, RefusesAMissingOrMalformedFile) {
-  try {
-    read_project(folder_ / "none.toml");
-    FAIL();
-  } catch (const lume::Error& e) {
-    EXPECT_NE(std::string(e.what()).find("none.toml: cannot open: No such file or directory"),
-              std::string::npos);
-  }
+  EXPECT_NE(lume_test::error_text([&] { read_project(folder_ / "none.toml"); })
+                .find("none.toml: cannot open: No such file or directory"),
+            std::string::npos);
   std::string message = refusal("title = \"T\"\nfolder = \n");
   EXPECT_NE(message.find("lume.toml:2: not a valid project file"), std::string::npos) << message;
 }

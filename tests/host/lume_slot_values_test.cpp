@@ -2,6 +2,7 @@
 
 #include <functional>
 
+#include "tests/host/lume_test_files.h"
 #include "tools/lume/base/error.h"
 #include "tools/lume/stub/slot_values.h"
 
@@ -15,6 +16,8 @@ Project project() {
   p.title = "Lume Hello 1.0";
   p.folder_name = "LumeHello";
   p.group_name = "Lume Hello";
+  p.group_given = true;
+  p.title_line = 1;
   return p;
 }
 
@@ -33,12 +36,7 @@ const std::vector<std::string> kPayload = {"hello.exe", "docs/Readme.txt"};
 
 std::string refusal(const Project& p) {
   std::vector<std::string> warnings;
-  try {
-    make_slot_values(p, kPayload, warnings);
-    return "";
-  } catch (const Error& e) {
-    return e.what();
-  }
+  return lume_test::error_text([&] { make_slot_values(p, kPayload, warnings); });
 }
 
 }  // namespace
@@ -49,11 +47,12 @@ TEST(SlotValues, MakesFileFieldsAsTheInstallerSplitsThem) {
                   shortcut("C.lnk", "docs/readme.txt"), shortcut("D.lnk", "HELLO.EXE", "")};
   std::vector<std::string> warnings;
   SlotValues v = make_slot_values(p, kPayload, warnings);
-  ASSERT_EQ(v.start_menu.size(), 4u);
-  EXPECT_EQ(v.start_menu[0].file_field, "hello.exe");
-  EXPECT_EQ(v.start_menu[1].file_field, "hello.exe /large");
-  EXPECT_EQ(v.start_menu[2].file_field, "docs\\readme.txt");
-  EXPECT_EQ(v.start_menu[3].file_field, "HELLO.EXE ");
+  const std::vector<ShortcutRowValue>& rows = v[kStartMenuShortcutsSlot].rows;
+  ASSERT_EQ(rows.size(), 4u);
+  EXPECT_EQ(rows[0].file_field, "hello.exe");
+  EXPECT_EQ(rows[1].file_field, "hello.exe /large");
+  EXPECT_EQ(rows[2].file_field, "docs\\readme.txt");
+  EXPECT_EQ(rows[3].file_field, "HELLO.EXE ");
   EXPECT_TRUE(warnings.empty()) << warnings[0];
   EXPECT_EQ(split_file_field("hello.exe /large").arguments, "/large");
   EXPECT_EQ(split_file_field("HELLO.EXE ").arguments, "");
@@ -82,7 +81,7 @@ TEST(SlotValues, RefusesTitlesThatWouldMisnameTheRegistryKey) {
   EXPECT_NE(refusal(p).find("backslash"), std::string::npos);
   p = project();
   p.group_name = "A\\B";
-  EXPECT_NE(refusal(p).find("group must be a single name"), std::string::npos);
+  EXPECT_NE(refusal(p).find("group must be a single name"), std::string::npos) << refusal(p);
   p.group_name = "";
   EXPECT_EQ(refusal(p), "");
 }
@@ -185,4 +184,49 @@ TEST(SlotValues, DeviceNamesAreRefusedAsFolderGroupAndShortcutNames) {
   p = project();
   p.start_menu = {shortcut("Aux.lnk", "hello.exe")};
   EXPECT_NE(refusal(p).find("device name"), std::string::npos) << refusal(p);
+}
+
+// Texts that would read otherwise than they are, and messages that must
+// tell the problem without echoing a whole value or misnaming its cause.
+TEST(SlotValues, RefusesDirectionControlsAndWarnsOfInvisibleCharacters) {
+  Project p = project();
+  p.desktop = {shortcut("Invoice\xE2\x80\xAE" "fdp.exe.lnk", "hello.exe")};  // U+202E
+  EXPECT_NE(refusal(p).find("lume.toml:7: desktop shortcut 'Invoice\\u202Efdp.exe.lnk' name "
+                            "holds U+202E (right-to-left override)"),
+            std::string::npos)
+      << refusal(p);
+  p = project();
+  p.code_page = 65001;
+  p.title = "Lume\xE2\x80\x8B" "Hello";  // U+200B
+  std::vector<std::string> warnings;
+  EXPECT_EQ(make_slot_values(p, kPayload, warnings)[kAppTitleSlot].text,
+            "Lume\xE2\x80\x8B" "Hello");
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_NE(warnings[0].find("lume.toml: title holds U+200B (zero width space)"),
+            std::string::npos)
+      << warnings[0];
+}
+
+TEST(SlotValues, MessagesNameTheTrueCauseAndCutLongValues) {
+  Project p = project();
+  p.title = "Lume.";  // stands in for the missing group, which may not end in a dot
+  p.group_name = p.title;
+  p.group_given = false;
+  EXPECT_EQ(refusal(p),
+            "lume.toml:1: the title, which stands in for the missing 'group', is not a usable "
+            "name: a component ending in '.' or a blank; give 'group' a name of its own");
+
+  p = project();
+  p.code_page = 932;
+  p.title = "\xE3\x82\xBD\xE3\x83\x95\xE3\x83\x88";  // "ソフト": ソ is 0x83 0x5C
+  EXPECT_NE(refusal(p).find("'title': in code page 932 the second byte of '\xE3\x82\xBD' (U+30BD) "
+                            "is 0x5C, the byte of a backslash"),
+            std::string::npos)
+      << refusal(p);
+
+  p = project();
+  p.start_menu = {shortcut(std::string(10 << 20, 'x') + ".lnk", "hello.exe")};
+  std::string cut = refusal(p);
+  EXPECT_LT(cut.size(), 400u) << cut.substr(0, 400);
+  EXPECT_NE(cut.find("xxx... (10485764 bytes in all)"), std::string::npos) << cut.substr(0, 400);
 }

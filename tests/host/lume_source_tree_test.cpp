@@ -20,12 +20,7 @@ std::vector<std::string> names(const SourceTree& tree) {
 }
 
 std::string refusal(const fs::path& root) {
-  try {
-    walk_source(root, ExcludePatterns({}));
-    return "";
-  } catch (const Error& e) {
-    return e.what();
-  }
+  return lume_test::error_text([&] { walk_source(root, ExcludePatterns({})); });
 }
 
 }  // namespace
@@ -54,14 +49,27 @@ TEST(SourceTree, TakesTheThreeTimes) {
   EXPECT_TRUE(times.creation == times.last_write || times.creation > an_hour_ago);
 }
 
-TEST(SourceTree, FollowsLinksToFilesOnly) {
+TEST(SourceTree, FollowsLinksToFilesInsideTheSourceFolderOnly) {
   lume_test::ScratchFolder folder;
   write_file(folder / "outside/data.txt", "data");
   write_file(folder / "src/a.txt", "a");
-  fs::create_symlink(folder / "outside/data.txt", folder / "src/link.txt");
+  write_file(folder / "src/sub/b.txt", "bb");
+  fs::create_symlink("sub/b.txt", folder / "src/link.txt");
   SourceTree tree = walk_source(folder / "src", ExcludePatterns({}));
-  EXPECT_EQ(names(tree), (std::vector<std::string>{"a.txt", "link.txt"}));
-  EXPECT_EQ(tree.files[1].size, 4u);
+  EXPECT_EQ(names(tree), (std::vector<std::string>{"a.txt", "link.txt", "sub/b.txt"}));
+  EXPECT_EQ(tree.files[1].size, 2u);
+  EXPECT_EQ(tree.files[1].path, fs::canonical(folder / "src/sub/b.txt"));
+
+  // Also when the way out leads back in through a link of the source itself.
+  fs::create_directory_symlink(folder / "src", folder / "src-link");
+  fs::create_symlink(folder / "src-link/a.txt", folder / "src/sub/back.txt");
+  EXPECT_EQ(walk_source(folder / "src-link", ExcludePatterns({})).files.size(), 4u);
+  fs::create_symlink("../../outside/data.txt", folder / "src/sub/out.txt");
+  EXPECT_EQ(refusal(folder / "src"), (folder / "src/sub/out.txt").string() +
+                                         ": a symbolic link to " +
+                                         (folder / "outside/data.txt").string() +
+                                         ", outside the source folder; copy the file in instead");
+  fs::remove(folder / "src/sub/out.txt");
 
   fs::create_directory_symlink(folder / "outside", folder / "src/folder-link");
   EXPECT_NE(refusal(folder / "src").find("folder-link: a symbolic link to a folder"),

@@ -17,22 +17,19 @@ const ConfigBlock& block_in(const std::vector<uint8_t>& stub) {
 }
 
 std::string refusal(std::vector<uint8_t> stub) {
-  try {
-    find_config_block(stub, "stub.exe");
-    return "";
-  } catch (const Error& e) {
-    return e.what();
-  }
+  return lume_test::error_text([&] { find_config_block(stub, "stub.exe"); });
 }
 
 SlotValues values(size_t start_menu_rows, size_t desktop_rows) {
   SlotValues v;
-  v.app_title = "Hi";
-  v.folder_name = "HelloFolder";
-  v.group_name = "Hello Group";
+  v[kAppTitleSlot].text = "Hi";
+  v[kFolderNameSlot].text = "HelloFolder";
+  v[kGroupNameSlot].text = "Hello Group";
   for (size_t k = 0; k < start_menu_rows; ++k)
-    v.start_menu.push_back({fmt::format("S{}.lnk", k), fmt::format("s.exe /{}", k)});
-  for (size_t k = 0; k < desktop_rows; ++k) v.desktop.push_back({"D.lnk", "d.exe"});
+    v[kStartMenuShortcutsSlot].rows.push_back(
+        {fmt::format("S{}.lnk", k), fmt::format("s.exe /{}", k)});
+  for (size_t k = 0; k < desktop_rows; ++k)
+    v[kDesktopShortcutsSlot].rows.push_back({"D.lnk", "d.exe"});
   return v;
 }
 
@@ -51,21 +48,22 @@ TEST(StubPatcher, WritesValuesOverTheSlotsBeginnings) {
   const ConfigBlock& b = block_in(stub);
   EXPECT_STREQ(b.PayloadOffset, std::to_string(length).c_str());
   EXPECT_STREQ(b.AppTitle, "Hi");
-  EXPECT_STREQ(b.AppTitle + 3, LUME_KEY_APP_TITLE + 3);  // the rest of the slot is left alone
+  // The rest of the slot is left alone.
+  EXPECT_STREQ(b.AppTitle + 3, kConfigSlots[kAppTitleSlot].key + 3);
   EXPECT_STREQ(b.FolderName, "HelloFolder");
   EXPECT_STREQ(b.GroupName, "Hello Group");
   EXPECT_EQ(b.RunAfterInstall[0], 0);  // empty: one zero byte
-  EXPECT_STREQ(b.RunAfterInstall + 1, LUME_KEY_RUN_AFTER_INSTALL + 1);
+  EXPECT_STREQ(b.RunAfterInstall + 1, kConfigSlots[kRunAfterInstallSlot].key + 1);
   EXPECT_STREQ(b.StartMenuShortcuts[2].LinkName, "S2.lnk");
   EXPECT_STREQ(b.StartMenuShortcuts[2].FileField, "s.exe /2");
   EXPECT_STREQ(b.DesktopShortcuts[0].FileField, "d.exe");
   // The table ends where the list ends: every keyed row behind it is blanked.
-  for (int row = 3; row < kStartMenuKeyedRows; ++row) {
+  for (unsigned row = 3; row < kConfigSlots[kStartMenuShortcutsSlot].keyed_rows; ++row) {
     EXPECT_EQ(b.StartMenuShortcuts[row].LinkName[0], 0) << row;
     EXPECT_EQ(b.StartMenuShortcuts[row].FileField[0], 0) << row;
     EXPECT_EQ(b.StartMenuShortcuts[row].LinkName[1], '$') << row;
   }
-  for (int row = 1; row < kDesktopKeyedRows; ++row)
+  for (unsigned row = 1; row < kConfigSlots[kDesktopShortcutsSlot].keyed_rows; ++row)
     EXPECT_EQ(b.DesktopShortcuts[row].LinkName[0], 0);
   // Nothing outside the block changed.
   std::vector<uint8_t> fresh = lume_test::fake_stub();
@@ -98,6 +96,10 @@ TEST(StubPatcher, RefusesAStubWhoseKeysAreMissingOrOverwritten) {
   stub[block + offsetof(ConfigBlock, DesktopShortcuts) + 7 * sizeof(ShortcutRow) +
        offsetof(ShortcutRow, FileField)] = 0;
   EXPECT_NE(refusal(stub).find("DesktopShortcuts 07 FileField does not hold"), std::string::npos);
+
+  stub = lume_test::fake_stub();
+  stub[block + offsetof(ConfigBlock, DesktopShortcuts) + 12 * sizeof(ShortcutRow)] = 'x';
+  EXPECT_NE(refusal(stub).find("DesktopShortcuts 12 is not empty"), std::string::npos);
 
   stub = lume_test::fake_stub();
   stub.resize(block + sizeof(ConfigBlock) - 1);

@@ -16,6 +16,7 @@
 #include "installer/config_block.h"
 #include "tools/lume/host/file_time.h"
 #include "tools/lume/host/host_system.h"
+#include "tools/lume/stub/stub_identity.h"
 
 namespace lume_test {
 
@@ -68,6 +69,8 @@ inline void set_times(const fs::path& path, int64_t access_seconds, int64_t writ
 // is built with it (the host build links the same block), between a code
 // section and a data section.
 inline size_t fake_stub_block_offset() { return 1536; }
+// The bytes the block's section takes in the file: the block, file-aligned.
+inline size_t fake_stub_block_raw() { return (sizeof(ConfigBlock) + 0x1FF) & ~size_t(0x1FF); }
 
 inline void put_le(std::vector<uint8_t>& bytes, size_t at, uint64_t value, int width) {
   for (int k = 0; k < width; ++k) bytes[at + size_t(k)] = uint8_t(value >> (8 * k));
@@ -75,7 +78,7 @@ inline void put_le(std::vector<uint8_t>& bytes, size_t at, uint64_t value, int w
 
 inline std::vector<uint8_t> fake_stub(bool pe32_plus = false) {
   const size_t pe = 0x80, optional = pe + 24, optional_size = pe32_plus ? 240 : 224;
-  const size_t block = fake_stub_block_offset(), block_raw = 0x4600, behind = 0x200;
+  const size_t block = fake_stub_block_offset(), block_raw = fake_stub_block_raw(), behind = 0x200;
   std::vector<uint8_t> stub(block + block_raw + behind, 0);
   stub[0] = 'M';
   stub[1] = 'Z';
@@ -130,6 +133,24 @@ inline size_t section_header(const std::vector<uint8_t>& bytes, const char* name
   return 0;
 }
 
+// Both fake stubs, as lume knows the stubs it carries.
+inline std::vector<lume::KnownStub> fake_stubs() {
+  return {lume::describe_stub(fake_stub(false), "fake x86"),
+          lume::describe_stub(fake_stub(true), "fake x64")};
+}
+
+// The message of the lume::Error (or other exception) that work throws; ""
+// when it throws none.
+template <class Work>
+std::string error_text(Work&& work) {
+  try {
+    work();
+  } catch (const std::exception& e) {
+    return e.what();
+  }
+  return "";
+}
+
 // How a run of a lume executable ended, and what it printed.
 struct ToolOutcome {
   int status;  // the exit status; -1 when it did not exit (a signal)
@@ -137,15 +158,21 @@ struct ToolOutcome {
   std::string err;
 };
 
-// Runs tool with arguments (shell words) in folder, where its standard
-// output and error are kept as out.txt and err.txt.
-inline ToolOutcome run_tool(const fs::path& folder, const fs::path& tool,
-                            const std::string& arguments) {
-  std::string command = "cd '" + folder.string() + "' && '" + tool.string() + "' " + arguments +
-                        " >out.txt 2>err.txt";
-  int status = std::system(command.c_str());
+// Runs a shell command in folder, $LUME naming the tool; what it printed
+// is kept there as out.txt and err.txt.
+inline ToolOutcome run_shell(const fs::path& folder, const fs::path& tool,
+                             const std::string& command) {
+  std::string line = "cd '" + folder.string() + "' && LUME='" + tool.string() + "' && (" +
+                     command + ") >out.txt 2>err.txt";
+  int status = std::system(line.c_str());
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(folder / "out.txt"),
           read_file(folder / "err.txt")};
+}
+
+// Runs tool with arguments (shell words) in folder.
+inline ToolOutcome run_tool(const fs::path& folder, const fs::path& tool,
+                            const std::string& arguments) {
+  return run_shell(folder, tool, "\"$LUME\" " + arguments);
 }
 
 inline void write_fake_stub(const fs::path& path) {

@@ -107,6 +107,8 @@ TEST(DataFileWriters, WriteTitleAndRecordsWithBareLineFeeds) {
   std::string content;
   for (int c; (c = std::fgetc(f)) != EOF;) content.push_back(static_cast<char>(c));
   std::fclose(f);
+  // The prefix spelled out, as the data files of installed products hold
+  // it: the one place where a change to LUME_UNINSTALL_KEY_PREFIX shows.
   EXPECT_EQ(content,
             "My App 1.0\n0C:\\Apps\\My\\a.txt\n"
             "3Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\My App 1.0\n");

@@ -1,9 +1,9 @@
 // Whole installations for end-to-end tests: an installer made in the test
-// from the shipped PE32+ stub, run by the robot through every window it
-// shows, the installation checked on disk and in the registry, removed by
-// its own uninstaller, and the disk and registry checked again. Whatever a
-// case made (folders, Start-menu group, desktop links, keys) is removed when
-// it ends, passed or failed.
+// from the stub its tree built (PE32 or PE32+), run by the robot through
+// every window it shows, the installation checked on disk and in the
+// registry, removed by its own uninstaller, and the disk and registry
+// checked again. Whatever a case made (folders, Start-menu group, desktop
+// links, keys) is removed when it ends, passed or failed.
 #pragma once
 
 #include <windows.h>
@@ -15,14 +15,21 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/gui_robot.h"
-#include "tests/support/install_driver.h"
+#include "robot/gui_robot.h"
+#include "robot/install_driver.h"
 #include "tests/support/test_installer.h"
+#include "uninstaller/uninstall_data.h"
 
 namespace lume_test {
 
-inline constexpr char kUninstallKeyPrefix[] =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+// The robot's names, which every installation case works with.
+using lume_robot::GuiRobot;
+using lume_robot::InstallChoices;
+using lume_robot::InstallRun;
+using lume_robot::InstallStage;
+using lume_robot::SeenWindow;
+
+inline constexpr char kUninstallKeyPrefix[] = LUME_UNINSTALL_KEY_PREFIX;
 
 // A product of count files in nested folders, the same for the same seed:
 // text and binary contents of many sizes, empty files (the last one among
@@ -30,7 +37,7 @@ inline constexpr char kUninstallKeyPrefix[] =
 // bulk bytes of hard-to-compress data are spread over the files on top.
 std::vector<PayloadFile> generated_product(unsigned count, uint32_t seed, size_t bulk = 0);
 
-// The PE32+ stub as built, unconfigured.
+// The stub as this tree built it (PE32 or PE32+), unconfigured.
 std::string shipped_stub();
 
 // The post-install helper's bytes (tests/windows/post_install_helper.cpp).

@@ -106,6 +106,17 @@ inline bool put_table(std::vector<unsigned char>& image, size_t block, size_t ta
   return true;
 }
 
+// What settings give a text slot; a slot they do not name is left empty.
+inline std::string text_of(const InstallerSettings& settings, int slot) {
+  switch (slot) {
+    case kAppTitleSlot: return settings.title;
+    case kFolderNameSlot: return settings.folder_name;
+    case kGroupNameSlot: return settings.group;
+    case kRunAfterInstallSlot: return settings.run_after;
+  }
+  return "";
+}
+
 }  // namespace detail
 
 // Configures a stub image as the building tool would: the payload offset
@@ -118,21 +129,21 @@ inline bool configure_stub(std::vector<unsigned char>& image, const InstallerSet
   needle.push_back('\0');
   auto found = std::search(image.begin(), image.end(), needle.begin(), needle.end());
   if (found == image.end() || size_t(image.end() - found) < sizeof(ConfigBlock)) return false;
-  size_t block = size_t(found - image.begin());
-  return detail::put_slot(image, block, offsetof(ConfigBlock, PayloadOffset), kPayloadOffsetWidth,
-                          std::to_string(image.size())) &&
-         detail::put_slot(image, block, offsetof(ConfigBlock, AppTitle), kTextSlotWidth,
-                          settings.title) &&
-         detail::put_slot(image, block, offsetof(ConfigBlock, FolderName), kTextSlotWidth,
-                          settings.folder_name) &&
-         detail::put_slot(image, block, offsetof(ConfigBlock, GroupName), kTextSlotWidth,
-                          settings.group) &&
-         detail::put_slot(image, block, offsetof(ConfigBlock, RunAfterInstall), kTextSlotWidth,
-                          settings.run_after) &&
-         detail::put_table(image, block, offsetof(ConfigBlock, StartMenuShortcuts),
-                           settings.start_menu) &&
-         detail::put_table(image, block, offsetof(ConfigBlock, DesktopShortcuts),
-                           settings.desktop);
+  const size_t block = size_t(found - image.begin()), length = image.size();
+  for (int id = 0; id < kConfigSlotCount; ++id) {
+    const ConfigSlot& slot = kConfigSlots[id];
+    bool written = false;
+    if (slot.kind == slot_shortcut_rows)
+      written = detail::put_table(
+          image, block, slot.offset,
+          id == kStartMenuShortcutsSlot ? settings.start_menu : settings.desktop);
+    else
+      written = detail::put_slot(
+          image, block, slot.offset, slot.size,
+          slot.kind == slot_number ? std::to_string(length) : detail::text_of(settings, id));
+    if (!written) return false;
+  }
+  return true;
 }
 
 // The same with texts only: an empty group and no shortcuts.

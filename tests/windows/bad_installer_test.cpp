@@ -1,4 +1,4 @@
-// Installers that cannot install, end to end through the shipped PE32+
+// Installers that cannot install, end to end through the shipped
 // stub: unconfigured, cut short, damaged, refused by the payload reader,
 // or blocked by a file in the way. Each ends with its message and exit
 // code and leaves only what it made before the failure, recorded.
@@ -11,9 +11,9 @@
 
 #include "tests/support/installation_fixture.h"
 #include "tests/support/test_files.h"
-#include "tests/support/test_registry.h"
+#include "robot/registry.h"
 
-using lume_test::InstallRun;
+using lume_robot::InstallRun;
 using lume_test::PayloadFile;
 
 namespace {
@@ -77,7 +77,7 @@ TEST_F(BadInstaller, AnUnconfiguredStubLeavesTheUninstallerAndATitleOnlyDataFile
   EXPECT_EQ(lume_test::read_file(folder_ + "lumeuins.dat"), title + "\n");
   EXPECT_EQ(lume_test::tree_listing(folder_),
             (std::set<std::string>{"lumeuins.dat", "lumeuins.exe"}));
-  EXPECT_FALSE(lume_test::key_exists(lume_test::kUninstallKeyPrefix + title));
+  EXPECT_FALSE(lume_robot::key_exists(lume_test::kUninstallKeyPrefix + title));
   uninstall_and_expect_nothing_left();
 }
 
@@ -160,7 +160,7 @@ TEST_F(BadInstaller, AFileInUseThatCannotBeCreatedEndsTheInstallationWithExitCod
   EXPECT_TRUE(lume_test::read_file(in_the_way) == "the user's") << "the file in use was changed";
   for (size_t i = 4; i < files_.size(); ++i)
     EXPECT_FALSE(lume_test::file_exists(folder_ + files_[i].name)) << files_[i].name;
-  EXPECT_FALSE(lume_test::key_exists(key_));
+  EXPECT_FALSE(lume_robot::key_exists(key_));
   EXPECT_FALSE(lume_test::folder_exists(programs_ + "\\" + settings_.group));
 }
 

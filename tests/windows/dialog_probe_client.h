@@ -10,16 +10,21 @@
 #include <optional>
 #include <string>
 
-#include "tests/support/gui_robot.h"
+#include "installer/dialog_ids.h"
+#include "robot/gui_robot.h"
 #include "tests/support/test_files.h"
 
 namespace lume_test {
 
+using lume_robot::ChildProcess;
+using lume_robot::GuiRobot;
+using lume_robot::SeenWindow;
+
 enum : int {
-  kDirEditId = 2006,
-  kDirOkId = 2007,
-  kDirCancelId = 2008,
-  kDirTreeId = 2009,
+  kDirEditId = IDC_DIR_EDIT,
+  kDirOkId = IDC_DIR_OK,
+  kDirCancelId = IDC_DIR_CANCEL,
+  kDirTreeId = IDC_DIR_TREE,
 };
 
 inline const char* const kCurrentVersionKey = "Software\\Microsoft\\Windows\\CurrentVersion";

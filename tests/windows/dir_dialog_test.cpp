@@ -7,17 +7,18 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/gui_robot.h"
+#include "installer/dialog_ids.h"
+#include "robot/gui_robot.h"
 #include "tests/support/test_files.h"
-#include "tests/support/test_registry.h"
+#include "robot/registry.h"
 #include "tests/windows/dialog_probe_client.h"
 
-using lume_test::RemoteTree;
-using lume_test::TreeItem;
+using lume_robot::RemoteTree;
+using lume_robot::TreeItem;
 
 namespace {
 
-constexpr int kPromptId = 2005;
+constexpr int kPromptId = IDC_DIR_PROMPT;
 
 class DirDialog : public lume_test::FolderDialogTest {
  protected:
@@ -27,10 +28,10 @@ class DirDialog : public lume_test::FolderDialogTest {
 
 TEST_F(DirDialog, ProposesTheProgramFilesFolderAndOpensTheTreeThere) {
   std::string program_files =
-      lume_test::registry_text(lume_test::kCurrentVersionKey, "ProgramFilesDir");
+      lume_robot::registry_text(lume_test::kCurrentVersionKey, "ProgramFilesDir");
   ASSERT_FALSE(program_files.empty());
   ASSERT_TRUE(open_dialog("Tool", "ProgramFilesDir"));
-  lume_test::SeenWindow seen = dialog();
+  lume_robot::SeenWindow seen = dialog();
   EXPECT_EQ(seen.control_text(kPromptId), "Specify where you want to install the program.");
   EXPECT_EQ(seen.button_ids(), (std::vector<int>{lume_test::kDirOkId, lume_test::kDirCancelId}));
   EXPECT_EQ(GetWindowLongA(dialog_, GWL_STYLE) & WS_SYSMENU, 0) << "the dialog has a close box";
@@ -42,7 +43,7 @@ TEST_F(DirDialog, ProposesTheProgramFilesFolderAndOpensTheTreeThere) {
   ASSERT_TRUE(selected);
   EXPECT_EQ(tree.path_of(selected->handle), (std::vector<std::string>{"C:", "Program Files"}));
   EXPECT_TRUE(selected->expanded());
-  EXPECT_TRUE(lume_test::save_screenshot(lume_test::screenshot_path("dir_dialog.png"), dialog_));
+  EXPECT_TRUE(lume_robot::save_screenshot(lume_test::screenshot_path("dir_dialog.png"), dialog_));
 
   // OK on the proposal as it stands.
   press(lume_test::kDirOkId);

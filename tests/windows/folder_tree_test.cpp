@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/gui_robot.h"
+#include "robot/gui_robot.h"
 #include "tests/support/test_files.h"
 #include "tests/windows/dialog_probe_client.h"
 
-using lume_test::RemoteTree;
-using lume_test::TreeItem;
+using lume_robot::RemoteTree;
+using lume_robot::TreeItem;
 using Texts = std::vector<std::string>;
 
 namespace {
@@ -252,7 +252,7 @@ TEST_F(FolderTree, ShowsTheBuildTreeTwoLevelsDown) {
   std::optional<TreeItem> windows = tree.find(components(build) + Texts{"tests", "windows"});
   ASSERT_TRUE(windows);
   EXPECT_FALSE(tree.children(windows->handle).empty());
-  EXPECT_TRUE(lume_test::save_screenshot(lume_test::screenshot_path("folder_tree.png"), dialog_));
+  EXPECT_TRUE(lume_robot::save_screenshot(lume_test::screenshot_path("folder_tree.png"), dialog_));
   cancel();
 }
 

@@ -1,4 +1,4 @@
-// The user's answers, end to end through the shipped PE32+ stub: declining
+// The user's answers, end to end through the shipped stub: declining
 // at the start, cancelling the folder dialog, declining desktop shortcuts,
 // and cancelling during the extraction, confirmed or taken back.
 #include <windows.h>
@@ -11,17 +11,17 @@
 
 #include "tests/support/installation_fixture.h"
 #include "tests/support/test_files.h"
-#include "tests/support/test_registry.h"
+#include "robot/registry.h"
 
-using lume_test::InstallChoices;
-using lume_test::InstallRun;
+using lume_robot::InstallChoices;
+using lume_robot::InstallRun;
 using lume_test::PayloadFile;
 
 namespace {
 
 // Hard-to-compress bytes behind the generated files, so that the payload
 // spans two of the decoder's 4 MiB pieces and a cancel can land between
-// them. Under wine64 here the robot's press lands after a few dozen of the
+// them. Under Wine here the robot's press lands after a few dozen of the
 // generated files, well before the bulk.
 constexpr size_t kBulkBytes = 6u << 20;
 
@@ -60,7 +60,7 @@ class InstallAnswers : public lume_test::InstallationTest {
   // shortcut, no registration.
   void expect_nothing_written() {
     EXPECT_EQ(lume_test::tree_listing(root_), std::set<std::string>{"setup.exe"});
-    EXPECT_FALSE(lume_test::key_exists(key_));
+    EXPECT_FALSE(lume_robot::key_exists(key_));
     EXPECT_FALSE(lume_test::folder_exists(programs_ + "\\" + settings_.group));
     EXPECT_FALSE(lume_test::file_exists(desktop_link(settings_.desktop[0])));
   }

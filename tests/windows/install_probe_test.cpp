@@ -8,18 +8,19 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/gui_robot.h"
+#include "robot/gui_robot.h"
 #include "tests/support/stream_writer.h"
 #include "tests/support/test_files.h"
-#include "tests/support/test_registry.h"
+#include "robot/registry.h"
 #include "tests/support/test_installer.h"
+#include "uninstaller/uninstall_data.h"
 
-using lume_test::ChildProcess;
-using lume_test::GuiRobot;
+using lume_robot::ChildProcess;
+using lume_robot::GuiRobot;
 using lume_test::PayloadFile;
-using lume_test::SeenWindow;
+using lume_robot::SeenWindow;
 
-using lume_test::key_exists;
+using lume_robot::key_exists;
 
 namespace {
 
@@ -30,7 +31,7 @@ class InstallProbe : public ::testing::Test {
         ::testing::UnitTest::GetInstance()->current_test_info()->name());
     folder_ = root_ + "Hello App\\";
     title_ = "Lume probe test " + std::to_string(GetCurrentProcessId());
-    key_ = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + title_;
+    key_ = LUME_UNINSTALL_KEY_PREFIX + title_;
   }
 
   void TearDown() override {

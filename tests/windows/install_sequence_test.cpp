@@ -18,18 +18,18 @@
 #include "installer/shared_state.h"
 #include "payload/archive_reader.h"
 #include "payload/extract_sink.h"
-#include "tests/support/gui_robot.h"
+#include "robot/gui_robot.h"
 #include "tests/support/test_files.h"
-#include "tests/support/test_registry.h"
+#include "robot/registry.h"
 #include "tests/support/test_installer.h"
 #include "uninstaller/uninstall_data.h"
 
-using lume_test::GuiRobot;
+using lume_robot::GuiRobot;
 using lume_test::PayloadFile;
-using lume_test::SeenWindow;
+using lume_robot::SeenWindow;
 
-using lume_test::key_exists;
-using lume_test::registry_text;
+using lume_robot::key_exists;
+using lume_robot::registry_text;
 
 namespace {
 
@@ -251,8 +251,7 @@ TEST_F(InstallSequence, AnEmptyTitleRegistersNothing) {
   write_installer({{"a.txt", "a"}});
   install();
   EXPECT_EQ(data_file(), "\n0" + folder_ + "a.txt\n");
-  EXPECT_EQ(registry_text("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", "DisplayName"),
-            "");
+  EXPECT_EQ(registry_text(lume_robot::installed_programs_key(), "DisplayName"), "");
 }
 
 TEST_F(InstallSequence, RefusesAFolderWithoutRoomForItsFiles) {

@@ -1,4 +1,4 @@
-// Shortcut rows through the shipped PE32+ stub: how a row's field becomes
+// Shortcut rows through the shipped stub: how a row's field becomes
 // target and arguments, an empty group name, and a table that ends at its
 // first empty row. Read back through the shell's link object, recorded in
 // the data file and removed by the uninstaller. (The rules themselves are

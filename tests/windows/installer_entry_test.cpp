@@ -7,18 +7,20 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/gui_robot.h"
+#include "installer/dialog_ids.h"
+#include "robot/gui_robot.h"
 #include "tests/support/test_files.h"
 #include "tests/support/test_installer.h"
+#include "uninstaller/uninstall_data.h"
 
-using lume_test::ChildProcess;
-using lume_test::GuiRobot;
+using lume_robot::ChildProcess;
+using lume_robot::GuiRobot;
 using lume_test::PayloadFile;
-using lume_test::SeenWindow;
+using lume_robot::SeenWindow;
 
 namespace {
 
-constexpr int kFolderEditId = 2006, kFolderOkId = 2007;  // the folder dialog's
+constexpr int kFolderEditId = IDC_DIR_EDIT, kFolderOkId = IDC_DIR_OK;
 
 std::string program_files() {
   char folder[MAX_PATH] = {};
@@ -46,8 +48,7 @@ class InstallerEntry : public ::testing::Test {
   }
 
   void TearDown() override {
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE,
-                  ("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + title_).c_str());
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, (LUME_UNINSTALL_KEY_PREFIX + title_).c_str());
     lume_test::remove_tree(folder_.substr(0, folder_.size() - 1));
     lume_test::remove_tree(root_.substr(0, root_.size() - 1));
     if (HasFailure()) std::printf("robot log:\n%s", robot_.log().c_str());
@@ -93,6 +94,5 @@ TEST_F(InstallerEntry, AcceptingInstallsIntoTheProposedFolder) {
   EXPECT_EQ(setup.wait_exit(), 0u);
   EXPECT_EQ(lume_test::read_file(folder_ + "hello.txt"), "hello");
   EXPECT_EQ(lume_test::read_file(folder_ + "lumeuins.dat"),
-            title_ + "\n0" + folder_ + "hello.txt\n3Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" +
-                title_ + "\n");
+            title_ + "\n0" + folder_ + "hello.txt\n3" LUME_UNINSTALL_KEY_PREFIX + title_ + "\n");
 }

@@ -8,23 +8,24 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/gui_robot.h"
+#include "installer/dialog_ids.h"
+#include "robot/gui_robot.h"
 #include "tests/support/test_files.h"
 #include "tests/windows/dialog_probe_client.h"
 
-using lume_test::ChildProcess;
-using lume_test::GuiRobot;
-using lume_test::SeenWindow;
+using lume_robot::ChildProcess;
+using lume_robot::GuiRobot;
+using lume_robot::SeenWindow;
 
 namespace {
 
-constexpr int kStatusTextId = 2020;
-constexpr int kStatusCancelId = 2021;
+constexpr int kStatusTextId = IDC_STATUS_TEXT;
+constexpr int kStatusCancelId = IDC_STATUS_CANCEL;
 constexpr DWORD kStepWaitMs = 10000;
 
 // True when a static control of the box holds an icon it shows.
 bool shows_icon(const SeenWindow& box) {
-  for (const lume_test::ControlInfo& control : box.controls) {
+  for (const lume_robot::ControlInfo& control : box.controls) {
     HWND child = GetDlgItem(box.handle, control.id);
     DWORD_PTR icon = 0;
     SendMessageTimeoutA(child, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, 2000, &icon);
@@ -108,7 +109,7 @@ TEST_F(ProgressDialog, ShowsEachFileNameOnceTheMainThreadHasSetIt) {
   // The probe reads the text back as soon as the call returns.
   EXPECT_EQ(step(), "shown 'readme.txt' pause 0 cancel 0");
   EXPECT_EQ(robot_.control_text(dialog_, kStatusTextId), "readme.txt");
-  EXPECT_TRUE(lume_test::save_screenshot(lume_test::screenshot_path("progress_dialog.png"), dialog_));
+  EXPECT_TRUE(lume_robot::save_screenshot(lume_test::screenshot_path("progress_dialog.png"), dialog_));
   EXPECT_EQ(step(), "shown 'bin\\tool.exe' pause 0 cancel 0");
 
   EXPECT_EQ(step(), "ended '' pause 0 cancel 0");

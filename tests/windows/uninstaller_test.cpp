@@ -10,20 +10,21 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/gui_robot.h"
+#include "robot/gui_robot.h"
 #include "tests/support/test_files.h"
-#include "tests/support/test_registry.h"
+#include "robot/registry.h"
+#include "uninstaller/uninstall_data.h"
 
-using lume_test::ChildProcess;
-using lume_test::GuiRobot;
-using lume_test::SeenWindow;
+using lume_robot::ChildProcess;
+using lume_robot::GuiRobot;
+using lume_robot::SeenWindow;
 
-using lume_test::key_exists;
+using lume_robot::key_exists;
 
 namespace {
 
 std::string uninstall_key(const std::string& name) {
-  return "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + name;
+  return LUME_UNINSTALL_KEY_PREFIX + name;
 }
 
 void create_key(const std::string& key) {
@@ -195,7 +196,7 @@ class Uninstaller : public ::testing::Test {
   }
 
   std::vector<std::string> environment_with_temp(const std::string& temp) {
-    return lume_test::environment_with({"TMP"}, {{"TEMP", temp}});
+    return lume_robot::environment_with({"TMP"}, {{"TEMP", temp}});
   }
 
   void expect_everything_recorded_is_gone() {
@@ -311,7 +312,7 @@ TEST_F(Uninstaller, WithoutAUsableTemporaryFolderTheLauncherRemovesInPlace) {
     std::vector<std::string> environment;
   };
   std::vector<Case> cases = {
-      {"no TEMP and no TMP", lume_test::environment_with({"TEMP", "TMP"})},
+      {"no TEMP and no TMP", lume_robot::environment_with({"TEMP", "TMP"})},
       {"an empty TEMP", environment_with_temp("")},
       {"a TEMP too long for a path", environment_with_temp("C:\\" + std::string(300, 't'))},
   };
@@ -351,7 +352,7 @@ TEST_F(Uninstaller, LeavesAloneWhatADataFileNamesOutsideTheInstallation) {
   for (const std::string& path : outside) EXPECT_TRUE(lume_test::file_exists(path)) << path;
   EXPECT_TRUE(key_exists(other_key));
   EXPECT_TRUE(key_exists(key_ + " 2"));
-  EXPECT_TRUE(key_exists("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"));
+  EXPECT_TRUE(key_exists(lume_robot::installed_programs_key()));
   expect_everything_recorded_is_gone();  // the genuine records still went
 
   RegDeleteKeyA(HKEY_LOCAL_MACHINE, other_key.c_str());

@@ -1,4 +1,4 @@
-// Whole installations of generated products through the shipped PE32+
+// Whole installations of generated products through the shipped
 // stub: every window answered by the robot, every file, record, shortcut
 // and registry value checked, and everything removed again by the
 // installed uninstaller.
@@ -11,13 +11,13 @@
 
 #include "tests/support/installation_fixture.h"
 #include "tests/support/test_files.h"
-#include "tests/support/test_registry.h"
+#include "robot/registry.h"
 
-using lume_test::InstallChoices;
-using lume_test::InstallRun;
-using lume_test::InstallStage;
+using lume_robot::InstallChoices;
+using lume_robot::InstallRun;
+using lume_robot::InstallStage;
 using lume_test::PayloadFile;
-using lume_test::SeenWindow;
+using lume_robot::SeenWindow;
 
 namespace {
 
@@ -115,7 +115,7 @@ TEST_F(WholeInstallation, ARefusedRegistrationStillCompletesWithoutARegistryReco
   InstallRun run = install();
   EXPECT_EQ(run.exit_code, std::optional<DWORD>(0));
   EXPECT_EQ(run.messages(), (std::vector<std::string>{question(), "Installation Complete."}));
-  EXPECT_FALSE(lume_test::key_exists(key_));
+  EXPECT_FALSE(lume_robot::key_exists(key_));
   std::vector<std::string> records = data_lines();
   EXPECT_EQ(records, (std::vector<std::string>{settings_.title, file_record("program.exe"),
                                                file_record("docs\\read me.txt"),

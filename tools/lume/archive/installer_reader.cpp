@@ -10,9 +10,11 @@
 #include "installer/config_block.h"
 #include "payload/directory_rules.h"
 #include "payload/entry_cursor.h"
-#include "tools/lume/stub/pe_image.h"
 #include "tools/lume/base/error.h"
+#include "tools/lume/base/text.h"
 #include "tools/lume/host/host_system.h"
+#include "tools/lume/stub/pe_image.h"
+#include "tools/lume/stub/slot_places.h"
 
 namespace lume {
 
@@ -22,44 +24,48 @@ namespace {
 
 constexpr std::string_view kOffsetKey = LUME_KEY_PAYLOAD_OFFSET;
 
-std::string slot_text(std::span<const uint8_t> bytes, size_t at, size_t width) {
-  const char* start = reinterpret_cast<const char*>(bytes.data()) + at;
-  return std::string(start, strnlen(start, width));
-}
+// Reads the slots the installer reads, as it reads them: a text goes on to
+// its first terminator, past its slot's width if need be. The block's end
+// stops the reading here; the installer would read on beyond it.
+class SlotReader {
+ public:
+  explicit SlotReader(std::span<const uint8_t> block) : block_(block) {}
 
-// PayloadOffset by the installer's own rule. Its digits may run on past
-// the slot, as they do in the stub's memory; the block's end stops them.
-long offset_in(std::span<const uint8_t> block) {
-  std::string text(block.begin(), block.end());
-  return payload_offset_value(text.c_str());
-}
-
-SlotTexts read_slots(std::span<const uint8_t> bytes, size_t block) {
-  SlotTexts t;
-  t.payload_offset =
-      slot_text(bytes, block + offsetof(ConfigBlock, PayloadOffset), kPayloadOffsetWidth);
-  t.values.app_title = slot_text(bytes, block + offsetof(ConfigBlock, AppTitle), kTextSlotWidth);
-  t.values.folder_name =
-      slot_text(bytes, block + offsetof(ConfigBlock, FolderName), kTextSlotWidth);
-  t.values.group_name = slot_text(bytes, block + offsetof(ConfigBlock, GroupName), kTextSlotWidth);
-  t.values.run_after_install =
-      slot_text(bytes, block + offsetof(ConfigBlock, RunAfterInstall), kTextSlotWidth);
-  auto table = [&](size_t offset) {
-    std::vector<ShortcutRowValue> rows;
-    for (int row = 0; row < kShortcutRows; ++row) {
-      size_t at = block + offset + size_t(row) * sizeof(ShortcutRow);
-      ShortcutRowValue value{
-          slot_text(bytes, at + offsetof(ShortcutRow, LinkName), kShortcutFieldWidth),
-          slot_text(bytes, at + offsetof(ShortcutRow, FileField), kShortcutFieldWidth)};
-      if (value.link_name.empty()) break;
-      rows.push_back(std::move(value));
+  SlotTexts read() {
+    for (size_t k = 0; k < places_.size();) {
+      SlotValue& value = t_.values[places_[k].slot];
+      if (places_[k].row < 0) {
+        value.text = text(k++);
+        continue;
+      }
+      // A table: its rows from 00 up to the first empty LinkName.
+      const size_t end = k + 2 * kShortcutRows;
+      for (; k < end && block_[places_[k].offset] != 0; k += 2) {
+        std::string link_name = text(k);
+        value.rows.push_back({std::move(link_name), text(k + 1)});
+      }
+      k = end;
     }
-    return rows;
-  };
-  t.values.start_menu = table(offsetof(ConfigBlock, StartMenuShortcuts));
-  t.values.desktop = table(offsetof(ConfigBlock, DesktopShortcuts));
-  return t;
-}
+    return std::move(t_);
+  }
+
+ private:
+  std::string text(size_t k) {
+    const SlotPlace& place = places_[k];
+    const char* start = reinterpret_cast<const char*>(block_.data()) + place.offset;
+    const size_t limit = block_.size() - place.offset;
+    const size_t length = strnlen(start, limit);
+    if (length >= place.width)
+      t_.run_on.push_back({place.name, place.width,
+                           length == limit ? "past the end of the block"
+                                           : "into " + places_[k + 1].name});
+    return std::string(start, length);
+  }
+
+  std::span<const uint8_t> block_;
+  const std::vector<SlotPlace>& places_ = slot_places();
+  SlotTexts t_;
+};
 
 // Which name made check_directory answer directory_bad_name, and why.
 std::string refused_name(std::span<const uint8_t> directory, uint32_t count) {
@@ -69,10 +75,8 @@ std::string refused_name(std::span<const uint8_t> directory, uint32_t count) {
   while (next_entry(&cursor, &entry) == entry_read) {
     NameProblem problem = check_entry_name(entry.name, entry.name_length);
     if (problem == name_ok) continue;
-    std::string shown;
-    for (unsigned char c : std::string_view(entry.name, entry.name_length))
-      shown += c >= 0x20 && c < 0x7F ? std::string(1, char(c)) : fmt::format("\\x{:02X}", c);
-    return fmt::format(": '{}': {}", shown, name_problem_text(problem));
+    return fmt::format(": '{}': {}", hex_escaped(std::string_view(entry.name, entry.name_length)),
+                       name_problem_text(problem));
   }
   return "";
 }
@@ -97,7 +101,40 @@ std::vector<PayloadFileEntry> read_directory(std::span<const uint8_t> directory,
   return files;
 }
 
+// The block where the installer's code reads it: a known stub's own place;
+// else the start of the configuration section, as lume's stubs have it.
+std::vector<uint8_t> block_of(std::span<const uint8_t> all, const PeImage& image,
+                              const KnownStub* stub, const std::string& name) {
+  if (stub == nullptr) return mapped_block(all, config_section(image, name, "installer"), name);
+  auto start = all.begin() + std::ptrdiff_t(stub->block_offset);
+  return std::vector<uint8_t>(start, start + sizeof(ConfigBlock));
+}
+
+// A certificate table's entries (WIN_CERTIFICATE): each at least its own
+// 8-byte header long, of a known revision and type, the next 8-aligned
+// behind it, and together they fill the table.
+bool sound_certificate_table(std::span<const uint8_t> table) {
+  enum : uint16_t { kRevision1 = 0x0100, kRevision2 = 0x0200, kFirstType = 1, kLastType = 4 };
+  if (table.size() < 8) return false;
+  for (size_t at = 0; at < table.size();) {
+    if (table.size() - at < 8) return false;
+    const uint32_t length = load_u32le(table.data() + at);
+    const uint16_t revision = uint16_t(table[at + 4] | table[at + 5] << 8);
+    const uint16_t type = uint16_t(table[at + 6] | table[at + 7] << 8);
+    if (length < 8 || length > table.size() - at) return false;
+    if ((revision != kRevision1 && revision != kRevision2) || type < kFirstType || type > kLastType)
+      return false;
+    at += (size_t(length) + 7) & ~size_t(7);
+  }
+  return true;
+}
+
 }  // namespace
+
+bool SlotTexts::runs_on(std::string_view slot) const {
+  return std::any_of(run_on.begin(), run_on.end(),
+                     [&](const RunOnSlot& r) { return r.slot == slot; });
+}
 
 std::span<const uint8_t> Installer::directory() const {
   return std::span<const uint8_t>(bytes).subspan(size_t(payload_offset) + kPayloadHeaderSize,
@@ -109,20 +146,22 @@ std::span<const uint8_t> Installer::stream() const {
   return std::span<const uint8_t>(bytes).subspan(start);
 }
 
-Installer parse_installer(std::vector<uint8_t> bytes, const fs::path& file) {
+Installer parse_installer(std::vector<uint8_t> bytes, const fs::path& file,
+                          std::span<const KnownStub> known) {
   Installer in;
   in.file = file;
   in.bytes = std::move(bytes);
   std::span<const uint8_t> all(in.bytes);
-  const std::string name = file.string();
+  const std::string name = shown_path(file);
 
   std::string problem;
   const std::optional<PeImage> image = read_pe_image(all, problem);
   if (!image)
     throw Error(fmt::format("{}: not a Lume installer: not a Windows program ({})", name, problem));
-  const PeSection& section = config_section(*image, name, "installer");
-  const std::vector<uint8_t> block = mapped_block(all, section, name);
-  const long offset = offset_in(block);
+  const KnownStub* stub = identify_stub(all, known);
+  const std::vector<uint8_t> block = block_of(all, *image, stub, name);
+  SlotTexts slots = SlotReader(block).read();
+  const long offset = payload_offset_value(slots.values[kPayloadOffsetSlot].text.c_str());
   if (offset <= 0) {
     if (std::equal(kOffsetKey.begin(), kOffsetKey.end(), block.begin()) &&
         block[kOffsetKey.size()] == 0)
@@ -151,10 +190,12 @@ Installer parse_installer(std::vector<uint8_t> bytes, const fs::path& file) {
                             refused == directory_bad_name ? refused_name(directory, h.file_count)
                                                           : ""));
 
-  in.block_offset = section.file_offset;
+  if (stub != nullptr) in.stub = stub->name;
+  in.block_offset = stub != nullptr ? stub->block_offset
+                                    : config_section(*image, name, "installer").file_offset;
   in.payload_offset = uint32_t(offset);
   in.header = h;
-  in.slots = read_slots(block, 0);
+  in.slots = std::move(slots);
   in.files = read_directory(directory, h.file_count);
   in.certificate_offset = image->certificate_offset;
   in.certificate_size = image->certificate_size;
@@ -171,14 +212,15 @@ Behind behind_stream(const Installer& in, size_t stream_used) {
   const uint64_t table = in.certificate_offset, table_end = table + in.certificate_size;
   if (b.size > 0 && in.certificate_size > 0 && table_end == in.bytes.size() &&
       table >= b.offset && table - b.offset < 8 &&
-      std::all_of(in.bytes.begin() + b.offset, in.bytes.begin() + table,
-                  [](uint8_t c) { return c == 0; }))
-    b.signature = true;
+      std::all_of(in.bytes.begin() + std::ptrdiff_t(b.offset),
+                  in.bytes.begin() + std::ptrdiff_t(table), [](uint8_t c) { return c == 0; }) &&
+      sound_certificate_table(std::span<const uint8_t>(in.bytes).subspan(table)))
+    b.certificate_table = true;
   return b;
 }
 
-Installer read_installer(const fs::path& file) {
-  return parse_installer(host::read_whole_file(file), file);
+Installer read_installer(const fs::path& file, std::span<const KnownStub> known) {
+  return parse_installer(host::read_whole_file(file), file, known);
 }
 
 }  // namespace lume

@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "tools/lume/base/error.h"
+#include "tools/lume/base/text.h"
 
 namespace lume {
 
@@ -27,31 +28,13 @@ constexpr size_t kPartialPathSize = 4096;  // the system's own limit on a path
 struct PartialSlot {
   std::atomic<bool> claimed{false};
   std::atomic<bool> live{false};
+  int folder = kCurrentFolder;
   char path[kPartialPathSize];
 };
 static_assert(std::atomic<bool>::is_always_lock_free);
 
 PartialSlot partial_slots[kPartialSlots];
 
-int register_partial(const fs::path& path) {
-  const std::string& text = path.native();
-  if (text.size() >= kPartialPathSize)
-    throw Error(fmt::format("{}: the path is too long", path.string()));
-  for (int k = 0; k < kPartialSlots; ++k) {
-    bool free = false;
-    if (!partial_slots[k].claimed.compare_exchange_strong(free, true)) continue;
-    std::memcpy(partial_slots[k].path, text.c_str(), text.size() + 1);
-    partial_slots[k].live.store(true);
-    return k;
-  }
-  throw Error(fmt::format("{}: too many files written at once", path.string()));
-}
-
-void unregister_partial(int slot) {
-  if (slot < 0) return;
-  partial_slots[slot].live.store(false);
-  partial_slots[slot].claimed.store(false);
-}
 
 const char* kind_of(fs::file_type type) {
   switch (type) {
@@ -70,6 +53,26 @@ bool replaceable(fs::file_type type) {
 
 }  // namespace
 
+int register_partial(int folder, const std::string& path) {
+  if (path.size() >= kPartialPathSize)
+    throw Error(fmt::format("{}: the path is too long", path));
+  for (int k = 0; k < kPartialSlots; ++k) {
+    bool free = false;
+    if (!partial_slots[k].claimed.compare_exchange_strong(free, true)) continue;
+    partial_slots[k].folder = folder;
+    std::memcpy(partial_slots[k].path, path.c_str(), path.size() + 1);
+    partial_slots[k].live.store(true);
+    return k;
+  }
+  throw Error(fmt::format("{}: too many files written at once", path));
+}
+
+void unregister_partial(int slot) {
+  if (slot < 0) return;
+  partial_slots[slot].live.store(false);
+  partial_slots[slot].claimed.store(false);
+}
+
 void refuse_unsafe_output(const fs::path& target) {
   std::error_code ec;
   fs::file_status here = fs::symlink_status(target, ec);
@@ -78,18 +81,18 @@ void refuse_unsafe_output(const fs::path& target) {
   if (ec || replaceable(here.type())) return;
   if (here.type() != fs::file_type::symlink)
     throw Error(fmt::format("{}: is {}; the output can only be a new or a regular file",
-                            target.string(), kind_of(here.type())));
+                            shown_path(target), kind_of(here.type())));
   fs::file_status there = fs::status(target, ec);
   if (ec || replaceable(there.type())) return;
   throw Error(fmt::format("{}: is a symbolic link to {}; the output can only be a new or a "
                           "regular file",
-                          target.string(), kind_of(there.type())));
+                          shown_path(target), kind_of(there.type())));
 }
 
 void refuse_output_is_input(const fs::path& target, const fs::path& input, std::string_view what) {
   std::error_code ec;
   if (fs::equivalent(target, input, ec))
-    throw Error(fmt::format("{}: is {}; the output would replace it", target.string(), what));
+    throw Error(fmt::format("{}: is {}; the output would replace it", shown_path(target), what));
 }
 
 // A random part in the temporary name keeps two tools writing the same
@@ -103,7 +106,7 @@ AtomicFile::AtomicFile(fs::path target) : target_(std::move(target)) {
   for (int attempt = 0; attempt < 4 && file_ == nullptr; ++attempt) {
     temporary_ = target_;
     temporary_ += fmt::format(".{:08x}.partial", random());
-    slot_ = register_partial(temporary_);
+    slot_ = register_partial(kCurrentFolder, temporary_.native());
     file_ = std::fopen(temporary_.c_str(), "wbx");
     if (file_ != nullptr) break;
     error = errno;
@@ -113,7 +116,7 @@ AtomicFile::AtomicFile(fs::path target) : target_(std::move(target)) {
   }
   if (file_ == nullptr) {
     temporary_.clear();
-    throw Error(fmt::format("{}: cannot create: {}", target_.string(), std::strerror(error)));
+    throw Error(fmt::format("{}: cannot create: {}", shown_path(target_), std::strerror(error)));
   }
 }
 
@@ -128,7 +131,7 @@ AtomicFile::~AtomicFile() {
 
 void AtomicFile::write(std::span<const uint8_t> bytes) {
   if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size())
-    throw Error(fmt::format("{}: write failed: {}", target_.string(), std::strerror(errno)));
+    throw Error(fmt::format("{}: write failed: {}", shown_path(target_), std::strerror(errno)));
 }
 
 std::fpos_t AtomicFile::here() {
@@ -151,7 +154,7 @@ void AtomicFile::close() {
   int closed = std::fclose(file_);
   file_ = nullptr;
   if (closed != 0)
-    throw Error(fmt::format("{}: write failed: {}", target_.string(), std::strerror(errno)));
+    throw Error(fmt::format("{}: write failed: {}", shown_path(target_), std::strerror(errno)));
 }
 
 // A hard link is the one way to place a file that fails when the name is
@@ -165,9 +168,9 @@ void AtomicFile::keep_out_of_the_way() {
   }
   std::error_code looked;
   if (ec == std::errc::file_exists || fs::exists(fs::symlink_status(target_, looked)))
-    throw Error(fmt::format("{}: a file of this name is already there", target_.string()));
+    throw Error(fmt::format("{}: a file of this name is already there", shown_path(target_)));
   fs::rename(temporary_, target_, ec);
-  if (ec) throw Error(fmt::format("{}: cannot write: {}", target_.string(), ec.message()));
+  if (ec) throw Error(fmt::format("{}: cannot write: {}", shown_path(target_), ec.message()));
 }
 
 void AtomicFile::commit(Existing existing) {
@@ -178,7 +181,7 @@ void AtomicFile::commit(Existing existing) {
   } else {
     std::error_code ec;
     fs::rename(temporary_, target_, ec);
-    if (ec) throw Error(fmt::format("{}: cannot write: {}", target_.string(), ec.message()));
+    if (ec) throw Error(fmt::format("{}: cannot write: {}", shown_path(target_), ec.message()));
   }
   temporary_.clear();
   unregister_partial(slot_);
@@ -191,9 +194,9 @@ void write_file_atomically(const fs::path& path, std::span<const uint8_t> bytes)
   out.commit();
 }
 
-void visit_partial_files(void (*visit)(const char* path)) noexcept {
+void visit_partial_files(void (*visit)(int folder, const char* path)) noexcept {
   for (PartialSlot& slot : partial_slots)
-    if (slot.live.load()) visit(slot.path);
+    if (slot.live.load()) visit(slot.folder, slot.path);
 }
 
 }  // namespace lume

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace lume {
@@ -64,9 +65,19 @@ class AtomicFile {
 // Writes bytes to path through an AtomicFile.
 void write_file_atomically(const std::filesystem::path& path, std::span<const uint8_t> bytes);
 
+// The registry of temporary files being written, which a signal handler
+// walks to remove them. A file is registered before it is created, by the
+// handle of an open folder and its name there, or by its path from the
+// current folder (kCurrentFolder); the folder's handle must stay open until
+// the file is unregistered. register_partial returns the slot, or throws
+// lume::Error when the path is too long or too many files are written.
+inline constexpr int kCurrentFolder = -1;
+int register_partial(int folder, const std::string& path);
+void unregister_partial(int slot);
+
 // Calls visit with each temporary file being written now. Async-signal-safe:
 // no allocation, no lock; for the handler that removes them when a signal
 // ends the tool.
-void visit_partial_files(void (*visit)(const char* path)) noexcept;
+void visit_partial_files(void (*visit)(int folder, const char* path)) noexcept;
 
 }  // namespace lume

@@ -2,23 +2,9 @@
 
 #include <fmt/core.h>
 
-namespace lume {
+#include "tools/lume/base/text.h"
 
-std::string without_controls(std::string_view utf8) {
-  std::string out;
-  for (size_t k = 0; k < utf8.size(); ++k) {
-    const uint8_t c = uint8_t(utf8[k]);
-    if (c < 0x20 || c == 0x7F) {
-      out += fmt::format("\\x{:02X}", c);
-    } else if (c == 0xC2 && k + 1 < utf8.size() && uint8_t(utf8[k + 1]) >= 0x80 &&
-               uint8_t(utf8[k + 1]) <= 0x9F) {
-      out += fmt::format("\\u{:04X}", uint8_t(utf8[++k]));  // U+0080 to U+009F
-    } else {
-      out += char(c);
-    }
-  }
-  return out;
-}
+namespace lume {
 
 namespace {
 
@@ -110,7 +96,7 @@ Console::Console(ProgressStyle style, std::FILE* err, std::FILE* out)
 
 void Console::warn(const std::string& message) {
   warnings_.push_back(message);
-  fmt::print(err_, "lume: warning: {}\n", message);
+  fmt::print(err_, "lume: warning: {}\n", escaped_text(message, LineFeeds::keep));
 }
 
 void Console::say(const std::string& message) {

@@ -13,11 +13,6 @@
 
 namespace lume {
 
-// utf8 fit to print: its control characters (C0 and DEL as \xNN, C1 as
-// \uNNNN) escaped, so that no text from a file can move the cursor, clear
-// the screen or set the window's title.
-std::string without_controls(std::string_view utf8);
-
 enum class ProgressStyle {
   none,   // --quiet: no progress and no summary
   lines,  // one line per tenth of the work
@@ -54,7 +49,8 @@ class Console {
  public:
   explicit Console(ProgressStyle style, std::FILE* err = stderr, std::FILE* out = stdout);
 
-  // Shown even with --quiet; kept for whoever asks.
+  // Shown even with --quiet, escaped (escaped_text, line feeds kept); kept
+  // for whoever asks as given.
   void warn(const std::string& message);
   // A result line on standard output; not with --quiet.
   void say(const std::string& message);

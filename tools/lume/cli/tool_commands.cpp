@@ -6,7 +6,11 @@
 #include <memory>
 
 #include "tools/lume/archive/installer_reader.h"
+#include "tools/lume/archive/payload_pass.h"
 #include "tools/lume/base/console.h"
+#include "tools/lume/base/error.h"
+#include "tools/lume/base/text.h"
+#include "tools/lume/cli/carried_stubs.h"
 #include "tools/lume/cli/jobs_option.h"
 #include "tools/lume/cli/stub_location.h"
 #include "tools/lume/codec/encoder.h"
@@ -18,6 +22,8 @@
 #include "tools/lume/project/project_file.h"
 
 namespace lume {
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -34,6 +40,7 @@ struct BuildOptions {
 struct InspectOptions {
   std::string installer;
   std::string folder;
+  std::string stub;
   int code_page = kDefaultCodePage;
   bool json = false;
   bool quiet = false;
@@ -47,10 +54,26 @@ Console console_for(bool quiet) {
   return Console(host::is_terminal(stderr) ? ProgressStyle::bar : ProgressStyle::lines);
 }
 
+// The stubs an installer may have been made from: those this lume carries,
+// and the one given with --stub.
+std::vector<KnownStub> known_stubs(const std::string& stub) {
+  std::vector<KnownStub> known(carried_stubs().begin(), carried_stubs().end());
+  if (!stub.empty()) known.push_back(describe_stub(host::read_whole_file(stub), shown_path(stub)));
+  return known;
+}
+
+// "build DIR" reads DIR/lume.toml when there is one.
+std::filesystem::path project_file(const std::string& given) {
+  std::error_code ec;
+  if (fs::is_directory(given, ec) && fs::exists(fs::path(given) / kDefaultProjectFile, ec))
+    return fs::path(given) / kDefaultProjectFile;
+  return given;
+}
+
 void run_build(const BuildOptions& o) {
   Console console = console_for(o.quiet);
   BuildRequest request;
-  request.project_file = o.project;
+  request.project_file = project_file(o.project);
   request.output = o.output;
   request.level = o.level;
   request.jobs = o.jobs;
@@ -59,7 +82,7 @@ void run_build(const BuildOptions& o) {
   request.stub = o.stub.empty() ? find_stub(arch) : std::filesystem::path(o.stub);
   BuildResult result = build_installer(request, console);
   console.say(fmt::format("{}: {} file{} of {} bytes in an installer of {} bytes",
-                          result.output.string(), result.file_count,
+                          shown_path(result.output), result.file_count,
                           result.file_count == 1 ? "" : "s", result.total_size,
                           result.installer_size));
   if (request.latest_time)
@@ -71,9 +94,11 @@ void run_build(const BuildOptions& o) {
 
 int report(const std::vector<std::string>& problems, const std::string& file, Console& console,
            const std::string& success) {
-  for (const std::string& problem : problems) fmt::print(stderr, "lume: {}: {}\n", file, problem);
+  const std::string shown = shown_path(file);
+  for (const std::string& problem : problems)
+    fmt::print(stderr, "lume: {}: {}\n", shown, escaped_text(problem, LineFeeds::keep));
   if (!problems.empty()) {
-    fmt::print(stderr, "lume: {}: {} problem{}\n", file, problems.size(),
+    fmt::print(stderr, "lume: {}: {} problem{}\n", shown, problems.size(),
                problems.size() == 1 ? "" : "s");
     return 1;
   }
@@ -97,14 +122,24 @@ void add_code_page_option(CLI::App* command, InspectOptions& o) {
           "", "usable code page"));
 }
 
+void add_stub_option(CLI::App* command, InspectOptions& o) {
+  command->add_option("--stub", o.stub,
+                      "The stub the installer was made from, when it is not one this lume "
+                      "carries");
+}
+
 }  // namespace
 
 void add_tool_commands(CLI::App& app, int& exit_code) {
   auto build_options = std::make_shared<BuildOptions>();
   CLI::App* build = app.add_subcommand("build", "Build an installer from a project file");
-  build->add_option("project", build_options->project, "Project file (default lume.toml)");
-  build->add_option("-o,--output", build_options->output,
-                    "Installer to write (default <folder>Setup.exe here)");
+  build->add_option("project", build_options->project,
+                    "Project file, or a folder holding lume.toml (default lume.toml)");
+  build
+      ->add_option("-o,--output", build_options->output,
+                   "Installer to write (default <folder>Setup.exe here)")
+      ->check(CLI::Validator(
+          [](std::string& value) { return value.empty() ? "the name is empty" : ""; }, "FILE"));
   build
       ->add_option("--arch", build_options->arch,
                    "x86: the PE32 product (default); x64: PE32+, for tests under wine64")
@@ -124,8 +159,9 @@ void add_tool_commands(CLI::App& app, int& exit_code) {
   list->add_option("installer", list_options->installer, "Installer to read")->required();
   list->add_flag("--json", list_options->json, "One JSON object, for machines");
   add_code_page_option(list, *list_options);
+  add_stub_option(list, *list_options);
   list->callback([list_options] {
-    Installer in = read_installer(list_options->installer);
+    Installer in = read_installer(list_options->installer, known_stubs(list_options->stub));
     fmt::print("{}", list_options->json ? list_json(in, list_options->code_page)
                                         : list_text(in, list_options->code_page));
   });
@@ -134,17 +170,18 @@ void add_tool_commands(CLI::App& app, int& exit_code) {
   CLI::App* verify = app.add_subcommand("verify", "Decode an installer's payload and check it");
   verify->add_option("installer", verify_options->installer, "Installer to check")->required();
   add_code_page_option(verify, *verify_options);
+  add_stub_option(verify, *verify_options);
   verify->add_flag("-q,--quiet", verify_options->quiet, "No progress and no summary");
   verify->callback([verify_options, &exit_code] {
     const InspectOptions& o = *verify_options;
     Console console = console_for(o.quiet);
-    Installer in = read_installer(o.installer);
+    Installer in = read_installer(o.installer, known_stubs(o.stub));
     Behind behind;
     std::vector<std::string> problems = verify_installer(in, o.code_page, console, &behind);
     exit_code = report(problems, o.installer, console,
-                       fmt::format("{}: {} files, {} bytes: all sound{}", o.installer,
+                       fmt::format("{}: {} files, {} bytes: all sound{}", shown_path(o.installer),
                                    in.files.size(), in.header.total_size,
-                                   behind.signature ? "; signed: " + behind_text(behind) : ""));
+                                   behind.certificate_table ? "; " + behind_text(behind) : ""));
   });
 
   auto extract_options = std::make_shared<InspectOptions>();
@@ -153,17 +190,18 @@ void add_tool_commands(CLI::App& app, int& exit_code) {
   extract->add_option("installer", extract_options->installer, "Installer to read")->required();
   extract->add_option("folder", extract_options->folder, "Folder to write into")->required();
   add_code_page_option(extract, *extract_options);
+  add_stub_option(extract, *extract_options);
   extract->add_flag("-q,--quiet", extract_options->quiet, "No progress and no summary");
   extract->add_flag("--overwrite", extract_options->overwrite,
                     "Replace files already in the folder, each once its new one checks");
   extract->callback([extract_options, &exit_code] {
     const InspectOptions& o = *extract_options;
     Console console = console_for(o.quiet);
-    Installer in = read_installer(o.installer);
+    Installer in = read_installer(o.installer, known_stubs(o.stub));
     ExistingFiles existing = o.overwrite ? ExistingFiles::replace : ExistingFiles::refuse;
     exit_code = report(extract_installer(in, o.folder, o.code_page, console, existing),
                        o.installer, console,
-                       fmt::format("{}: {} files written", o.folder, in.files.size()));
+                       fmt::format("{}: {} files written", shown_path(o.folder), in.files.size()));
   });
 }
 

@@ -14,6 +14,7 @@
 #include "tools/lume/archive/installer_reader.h"
 #include "tools/lume/base/atomic_file.h"
 #include "tools/lume/base/error.h"
+#include "tools/lume/base/text.h"
 #include "tools/lume/codec/encoder.h"
 #include "tools/lume/codec/stream_encoder.h"
 #include "tools/lume/host/host_system.h"
@@ -37,7 +38,7 @@ void refuse_installer_own_names(const std::vector<std::string>& names, const fs:
     std::string folded = fold_case(name);
     if (folded == LUME_UNINSTALLER_NAME || folded == LUME_UNINSTALL_DATA_NAME)
       throw Error(fmt::format("{}: the installer writes a file of this name itself",
-                              (source / name).string()));
+                              shown_path(source / name)));
   }
 }
 
@@ -53,17 +54,18 @@ constexpr size_t kHeadersLookedAt = size_t(64) << 10;
 
 // An installer built earlier and left in the source folder would otherwise
 // ship inside the new one. Only a file that reads as a whole installer is
-// left out; any other executable is the product's own. Only a program
-// with the stub's configuration section is read whole, so that a product's
-// large executables cost no memory here.
+// left out, whatever stub it was made from; any other executable is the
+// product's own. Only a program with the configuration section of lume's
+// stubs is read whole, so that a product's large executables cost no
+// memory here.
 bool is_installer(const fs::path& path) {
   std::string problem;
   std::optional<PeImage> image =
       read_pe_image(host::read_file_start(path, kHeadersLookedAt), problem);
   if (!image) return false;
   try {
-    config_section(*image, path.string(), "installer");
-    read_installer(path);
+    config_section(*image, shown_path(path), "installer");
+    read_installer(path, {});
     return true;
   } catch (const Error&) {
     return false;
@@ -82,7 +84,7 @@ void leave_out_output(SourceTree& tree, const fs::path& output, Console& console
     if (fs::weakly_canonical(file.path, ignored) != target || !is_installer(file.path))
       return false;
     console.warn(
-        fmt::format("{}: left out; it is the installer being written", file.path.string()));
+        fmt::format("{}: left out; it is the installer being written", shown_path(file.path)));
     return true;
   });
 }
@@ -90,7 +92,7 @@ void leave_out_output(SourceTree& tree, const fs::path& output, Console& console
 void leave_out_installers(SourceTree& tree, Console& console) {
   std::erase_if(tree.files, [&](const SourceFile& file) {
     if (!is_installer(file.path)) return false;
-    console.warn(fmt::format("left out: {} (an installer)", file.path.string()));
+    console.warn(fmt::format("left out: {} (an installer)", shown_path(file.path)));
     return true;
   });
 }
@@ -102,9 +104,9 @@ PayloadPlan plan_payload(const Project& project, const fs::path& output, Console
   for (const std::string& folder : tree.empty_folders)
     console.warn(
         fmt::format("{}: an empty folder; the installer carries files only, so it is left out",
-                    (project.source / folder).string()));
+                    shown_path(project.source / folder)));
   if (tree.files.empty())
-    throw Error(fmt::format("{}: the source folder holds no files{}", project.source.string(),
+    throw Error(fmt::format("{}: the source folder holds no files{}", shown_path(project.source),
                             project.exclude.empty() ? "" : " that are not excluded"));
 
   PayloadPlan plan;
@@ -112,6 +114,10 @@ PayloadPlan plan_payload(const Project& project, const fs::path& output, Console
     plan.relative_names.push_back(file.relative);
     plan.payload_names.push_back(
         payload_name(file.relative, project.code_page, file.path.string()));
+    // Direction controls are refused by payload_name; invisible ones may be meant.
+    if (std::optional<HiddenCharacter> hidden =
+            hidden_character(shown_path(file.path), file.relative))
+      console.warn(hidden->message);
     plan.total_size += file.size;
   }
   refuse_case_collisions(plan.relative_names);
@@ -120,13 +126,13 @@ PayloadPlan plan_payload(const Project& project, const fs::path& output, Console
     throw Error(
         fmt::format("{}: the files add up to {} bytes; an installer holds less than 4 GiB "
                     "(at most {} bytes)",
-                    project.source.string(), plan.total_size, codec::kMaxInputSize));
+                    shown_path(project.source), plan.total_size, codec::kMaxInputSize));
   uint64_t directory = directory_size_of(plan.payload_names);
   if (directory > kDirectoryBufferSize)
     throw Error(fmt::format(
         "{}: the directory of these {} files takes {} bytes; the installer "
         "holds at most {}",
-        project.source.string(), tree.files.size(), directory, unsigned(kDirectoryBufferSize)));
+        shown_path(project.source), tree.files.size(), directory, unsigned(kDirectoryBufferSize)));
   plan.files = std::move(tree.files);
   return plan;
 }
@@ -139,7 +145,7 @@ void refuse_output_among_inputs(const fs::path& output, const BuildRequest& requ
   refuse_output_is_input(output, request.project_file, "the project file");
   refuse_output_is_input(output, request.stub, "the stub");
   for (const SourceFile& file : sources)
-    refuse_output_is_input(output, file.path, "the source file " + file.path.string());
+    refuse_output_is_input(output, file.path, "the source file " + shown_path(file.path));
 }
 
 // The directory entries as far as they are known before the contents are
@@ -183,11 +189,14 @@ uint64_t write_stream(const PayloadPlan& plan, const BuildRequest& request,
   });
   for (size_t k = 0; k < plan.files.size(); ++k) {
     uint32_t check = kCheckPreset;
-    host::read_file_in_pieces(plan.files[k].path, plan.files[k].size,
-                              [&](std::span<const uint8_t> piece) {
-                                check = update_check(check, piece.data(), uint32_t(piece.size()));
-                                encoder.write(piece);
-                              });
+    const SourceFile& file = plan.files[k];
+    host::read_file_in_pieces(
+        file.path, file.size,
+        [&](std::span<const uint8_t> piece) {
+          check = update_check(check, piece.data(), uint32_t(piece.size()));
+          encoder.write(piece);
+        },
+        &file.identity);
     entries[k].check = check;
   }
   encoder.finish();
@@ -207,7 +216,7 @@ fs::path default_output(const Project& project) {
 BuildResult build_installer(const BuildRequest& request, Console& console) {
   Project project = read_project(request.project_file);
   if (!host::code_page_usable(project.code_page))
-    throw Error(fmt::format("{}: code page {} cannot be used: {}", project.file.string(),
+    throw Error(fmt::format("{}: code page {} cannot be used: {}", shown_path(project.file),
                             project.code_page, host::kUnusableCodePage));
   fs::path output = request.output.empty() ? default_output(project) : request.output;
   refuse_unsafe_output(output);
@@ -219,7 +228,7 @@ BuildResult build_installer(const BuildRequest& request, Console& console) {
   for (const std::string& warning : warnings) console.warn(warning);
 
   std::vector<uint8_t> installer = host::read_whole_file(request.stub);
-  patch_stub(installer, slots, request.stub.string());
+  patch_stub(installer, slots, shown_path(request.stub));
 
   BuildResult result;
   std::vector<PayloadFileEntry> entries =
@@ -256,7 +265,7 @@ std::optional<uint64_t> latest_time_from_source_date_epoch(const char* value) {
       seconds > kLatest || !std::isdigit(uint8_t(text[0])))
     throw Error(fmt::format("SOURCE_DATE_EPOCH: '{}' is no number of seconds since 1970 from 0 "
                             "to {}",
-                            without_controls(text), kLatest));
+                            quoted_value(text), kLatest));
   return filetime_from_unix({seconds, 0});
 }
 

@@ -6,8 +6,10 @@
 #include <string_view>
 
 #include "payload/directory_rules.h"
-#include "tools/lume/commands/shown_text.h"
+#include "tools/lume/base/text.h"
+#include "tools/lume/host/shown_text.h"
 #include "tools/lume/project/payload_names.h"
+#include "tools/lume/stub/slot_places.h"
 
 namespace lume {
 
@@ -19,19 +21,12 @@ struct Slot {
   bool is_name;  // a file or folder name the installer creates
 };
 
-std::vector<Slot> slots_of(const SlotValues& v) {
-  std::vector<Slot> slots = {{"AppTitle", v.app_title, false},
-                             {"FolderName", v.folder_name, true},
-                             {"GroupName", v.group_name, true},
-                             {"RunAfterInstall", v.run_after_install, false}};
-  auto table = [&](const char* name, const std::vector<ShortcutRowValue>& rows) {
-    for (size_t row = 0; row < rows.size(); ++row) {
-      slots.push_back({fmt::format("{} {:02} LinkName", name, row), rows[row].link_name, true});
-      slots.push_back({fmt::format("{} {:02} FileField", name, row), rows[row].file_field, false});
-    }
-  };
-  table("StartMenuShortcuts", v.start_menu);
-  table("DesktopShortcuts", v.desktop);
+// The texts in use.
+std::vector<Slot> slots_of(const SlotValues& values) {
+  std::vector<Slot> slots;
+  for (const SlotPlace& place : slot_places())
+    if (const std::string* text = value_at(place, values))
+      slots.push_back({place.name, *text, place.is_name});
   return slots;
 }
 
@@ -51,9 +46,16 @@ std::optional<std::string_view> device_component(std::string_view text) {
 
 std::vector<std::string> build_refusals(const Installer& in, int code_page) {
   std::vector<std::string> problems;
+  for (const RunOnSlot& slot : in.slots.run_on)
+    problems.push_back(fmt::format("{} has no terminator within its {} bytes; the installer "
+                                   "reads on {}",
+                                   slot.slot, slot.width, slot.into));
   for (const Slot& slot : slots_of(in.slots.values)) {
     if (std::optional<std::string> problem = control_character_problem(slot.name, slot.text))
       problems.push_back(*problem);
+    if (std::optional<HiddenCharacter> hidden =
+            hidden_character(slot.name, decoded_text(slot.text, code_page)))
+      problems.push_back(hidden->message);
     if (!slot.is_name) continue;
     if (std::optional<std::string_view> device = device_component(slot.text))
       problems.push_back(fmt::format("{} '{}': '{}' is {}", slot.name,
@@ -64,8 +66,11 @@ std::vector<std::string> build_refusals(const Installer& in, int code_page) {
 
   std::vector<std::string> names;
   for (const PayloadFileEntry& file : in.files) {
-    std::string name = shown_text(file.name, code_page);
+    std::string name = decoded_text(file.name, code_page);
     std::replace(name.begin(), name.end(), '\\', '/');
+    if (std::optional<HiddenCharacter> hidden =
+            hidden_character(fmt::format("the file name '{}'", escaped_text(name)), name))
+      problems.push_back(hidden->message);
     names.push_back(std::move(name));
   }
   if (std::optional<std::string> collision = case_collision(names))

@@ -2,15 +2,17 @@
 
 #include <fmt/core.h>
 
-#include <cstring>
 #include <optional>
+#include <set>
 
 #include "tools/lume/archive/file_cutter.h"
-#include "tools/lume/base/atomic_file.h"
+#include "tools/lume/archive/payload_pass.h"
 #include "tools/lume/base/error.h"
-#include "tools/lume/commands/shown_text.h"
-#include "tools/lume/commands/verify.h"
+#include "tools/lume/base/text.h"
 #include "tools/lume/host/host_system.h"
+#include "tools/lume/host/output_folder.h"
+#include "tools/lume/host/shown_text.h"
+#include "tools/lume/project/payload_names.h"
 
 namespace lume {
 
@@ -18,10 +20,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The host path of a payload name under folder, component by component in
-// UTF-8; nullopt for a name that would not stay inside folder.
-std::optional<fs::path> host_path(const fs::path& folder, const std::string& name, int code_page) {
-  fs::path path = folder;
+// The host names of a payload name, folder by folder in UTF-8; nullopt for
+// a name that would not stay inside the output folder.
+std::optional<host::RelativePath> host_path(const std::string& name, int code_page) {
+  host::RelativePath path;
   size_t start = 0;
   for (;;) {
     size_t slash = name.find('\\', start);
@@ -30,49 +32,9 @@ std::optional<fs::path> host_path(const fs::path& folder, const std::string& nam
     if (!part || part->empty() || *part == "." || *part == ".." ||
         part->find('/') != std::string::npos || part->find('\0') != std::string::npos)
       return std::nullopt;
-    path /= host::path_of_utf8(*part);
+    path.push_back(host::path_of_utf8(*part).native());
     if (slash == std::string::npos) return path;
     start = slash + 1;
-  }
-}
-
-// What may stand where a file goes: nothing, or a regular file that
-// --overwrite lets the new one replace. A link, a folder, a device, a FIFO
-// or a socket is never opened, and never replaced.
-void refuse_what_is_in_the_way(const fs::path& at, fs::file_status status,
-                               ExistingFiles existing) {
-  if (!fs::exists(status)) return;
-  if (fs::is_directory(status))
-    throw Error(fmt::format("{}: a folder stands where a file goes", at.string()));
-  refuse_unsafe_output(at);
-  if (existing == ExistingFiles::refuse)
-    throw Error(fmt::format("{}: a file of this name is already there; give --overwrite to "
-                            "replace it",
-                            at.string()));
-}
-
-// Walks from root to file, refusing to pass through any symbolic link or to
-// write over one. A missing folder is created when create says so; else the
-// walk ends there, as nothing below it can be in the way.
-void check_the_way(const fs::path& root, const fs::path& file, ExistingFiles existing,
-                   bool create) {
-  fs::path at = root;
-  fs::path relative = file.lexically_relative(root);
-  for (auto it = relative.begin(); it != relative.end(); ++it) {
-    at /= *it;
-    std::error_code ec;
-    fs::file_status status = fs::symlink_status(at, ec);
-    if (fs::is_symlink(status))
-      throw Error(
-          fmt::format("{}: a symbolic link stands here; extract does not follow it", at.string()));
-    if (std::next(it) == relative.end()) return refuse_what_is_in_the_way(at, status, existing);
-    if (!fs::exists(status)) {
-      if (!create) return;
-      if (!fs::create_directory(at, ec) && ec)
-        throw Error(fmt::format("{}: cannot create the folder: {}", at.string(), ec.message()));
-    }
-    if (!fs::is_directory(fs::symlink_status(at, ec)))
-      throw Error(fmt::format("{}: a file stands where a folder goes", at.string()));
   }
 }
 
@@ -87,18 +49,22 @@ class Extractor {
 
   // All names and their ways are settled before a single byte is written.
   void plan() {
+    std::set<host::RelativePath> planned;
     for (const PayloadFileEntry& file : in_.files) {
-      std::optional<fs::path> path = host_path(folder_, file.name, code_page_);
+      std::optional<host::RelativePath> path = host_path(file.name, code_page_);
       if (!path)
         throw Error(fmt::format("{}: the name '{}' has no safe form on this system",
-                                in_.file.string(), shown_text(file.name, code_page_)));
-      check_the_way(folder_, *path, existing_, false);
-      paths_.push_back(*path);
+                                shown_path(in_.file), shown_text(file.name, code_page_)));
+      if (!planned.insert(*path).second)
+        throw Error(fmt::format("{}: {}", shown_path(in_.file),
+                                named_twice(decoded_text(file.name, code_page_))));
+      refuse_what_stands(*path);
+      paths_.push_back(std::move(*path));
     }
   }
 
   FileCutter::Handlers handlers() {
-    return {[this](const PayloadFileEntry&) { open(); },
+    return {[this](const PayloadFileEntry&) { out_.emplace(folder_, paths_[current_]); },
             [this](std::span<const uint8_t> bytes) { out_->write(bytes); },
             [this](const PayloadFileEntry& file, uint32_t check) { close(file, check); }};
   }
@@ -109,10 +75,22 @@ class Extractor {
   std::vector<std::string> problems;
 
  private:
-  void open() {
-    const fs::path& path = paths_[current_];
-    check_the_way(folder_, path, existing_, true);
-    out_.emplace(path);
+  // What may stand where a file goes: nothing, or a regular file that
+  // --overwrite lets the new one replace. A link, a folder, a device, a
+  // FIFO or a socket is never opened, and never replaced.
+  void refuse_what_stands(const host::RelativePath& path) const {
+    const host::Standing standing = folder_.look(path);
+    const std::string at = shown_path(folder_.shown(path));
+    if (standing.kind == host::Standing::folder)
+      throw Error(fmt::format("{}: a folder stands where a file goes", at));
+    if (standing.kind == host::Standing::other)
+      throw Error(
+          fmt::format("{}: is {}; the output can only be a new or a regular file", at,
+                      standing.what));
+    if (standing.kind == host::Standing::regular_file && existing_ == ExistingFiles::refuse)
+      throw Error(fmt::format("{}: a file of this name is already there; give --overwrite to "
+                              "replace it",
+                              at));
   }
 
   void close(const PayloadFileEntry& file, uint32_t check) {
@@ -122,20 +100,19 @@ class Extractor {
       out_.reset();
       return;
     }
-    out_->close();
-    host::write_file_times(out_->temporary(), file.times);
-    out_->commit(existing_ == ExistingFiles::replace ? AtomicFile::Existing::replace
-                                                     : AtomicFile::Existing::keep);
+    out_->commit(file.times, existing_ == ExistingFiles::replace
+                                 ? host::FolderFile::Existing::replace
+                                 : host::FolderFile::Existing::keep);
     out_.reset();
   }
 
   const Installer& in_;
-  fs::path folder_;
+  host::OutputFolder folder_;
   int code_page_;
   ExistingFiles existing_;
-  std::vector<fs::path> paths_;
+  std::vector<host::RelativePath> paths_;
   size_t current_ = 0;
-  std::optional<AtomicFile> out_;
+  std::optional<host::FolderFile> out_;
 };
 
 }  // namespace
@@ -143,11 +120,10 @@ class Extractor {
 std::vector<std::string> extract_installer(const Installer& in, const fs::path& folder,
                                            int code_page, Console& console,
                                            ExistingFiles existing) {
-  std::error_code ec;
-  fs::create_directories(folder, ec);
-  if (ec || !fs::is_directory(folder))
-    throw Error(fmt::format("{}: cannot create the folder: {}", folder.string(), ec.message()));
-  Extractor extractor(in, fs::absolute(folder), code_page, existing);
+  if (in.stub.empty())
+    throw Error(fmt::format("{}: {}; give the stub it was made from with --stub",
+                            shown_path(in.file), kUnknownStub));
+  Extractor extractor(in, folder, code_page, existing);
   extractor.plan();
   FileCutter cutter(in.directory(), in.files, extractor.handlers());
   std::vector<std::string> shortfall;

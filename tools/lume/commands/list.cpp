@@ -4,10 +4,11 @@
 
 #include <optional>
 
-#include "tools/lume/codec/decode.h"
-#include "tools/lume/commands/shown_text.h"
-#include "tools/lume/commands/verify.h"
+#include "tools/lume/archive/payload_pass.h"
+#include "tools/lume/base/text.h"
 #include "tools/lume/host/file_time.h"
+#include "tools/lume/host/shown_text.h"
+#include "tools/lume/stub/slot_places.h"
 
 namespace lume {
 
@@ -34,15 +35,36 @@ std::vector<ShownRow> shown_rows(const std::vector<ShortcutRowValue>& rows, int 
   return out;
 }
 
-std::string table_text(const char* name, const std::vector<ShownRow>& rows) {
+// What marks a slot the installer reads on past: its text as shown runs
+// into the slots behind it.
+std::string run_on_mark(const SlotTexts& slots, const std::string& slot) {
+  for (const RunOnSlot& r : slots.run_on)
+    if (r.slot == slot)
+      return fmt::format("  [{}: no terminator within its {} bytes, read on {}]", r.slot, r.width,
+                         r.into);
+  return "";
+}
+
+std::string table_text(const char* name, const std::vector<ShownRow>& rows,
+                       const SlotTexts& slots) {
   std::string out =
       rows.empty() ? fmt::format("  {:<19}(none)\n", name) : fmt::format("  {}\n", name);
   for (size_t k = 0; k < rows.size(); ++k) {
     out += fmt::format("    {:02}  {}  ->  {}", k, rows[k].link_name, rows[k].target);
     if (rows[k].arguments) out += fmt::format("  [arguments: {}]", *rows[k].arguments);
+    for (const char* field : {"LinkName", "FileField"})
+      out += run_on_mark(slots, fmt::format("{} {:02} {}", name, k, field));
     out += '\n';
   }
   return out;
+}
+
+std::string run_on_json(const std::vector<RunOnSlot>& run_on) {
+  std::string out = "[";
+  for (size_t k = 0; k < run_on.size(); ++k)
+    out += fmt::format(R"({}{{"slot": "{}", "width": {}}})", k ? ", " : "", run_on[k].slot,
+                       run_on[k].width);
+  return out + "]";
 }
 
 std::string table_json(const std::vector<ShownRow>& rows) {
@@ -57,36 +79,36 @@ std::string table_json(const std::vector<ShownRow>& rows) {
 
 uint64_t stream_size(const Installer& in) { return in.stream().size(); }
 
-// Where the stream ends is known only by decoding it; nullopt when it is
-// damaged.
-std::optional<Behind> measured_behind(const Installer& in) {
-  codec::DecodedStream decoded =
-      codec::decode_measured(in.stream(), in.header.total_size, [](std::span<const uint8_t>) {});
-  if (decoded.status != codec::StreamStatus::intact) return std::nullopt;
-  return behind_stream(in, decoded.used);
-}
-
 std::string behind_json(const std::optional<Behind>& behind) {
   if (!behind) return R"({"kind": "unknown"})";
-  const char* kind = behind->size == 0 ? "nothing" : behind->signature ? "signature" : "stray";
-  return fmt::format(R"({{"kind": "{}", "offset": {}, "size": {}}})", kind, behind->offset,
-                     behind->size);
+  const char* kind = behind->size == 0               ? "nothing"
+                     : behind->certificate_table ? "signature"
+                                                 : "stray";
+  // A certificate table's headers are checked, never what it certifies.
+  return fmt::format(R"({{"kind": "{}", "offset": {}, "size": {}{}}})", kind, behind->offset,
+                     behind->size, behind->certificate_table ? R"(, "validated": false)" : "");
 }
 
 }  // namespace
 
 std::string list_text(const Installer& in, int code_page) {
-  const SlotValues& v = in.slots.values;
   auto shown = [&](const std::string& bytes) { return shown_text(bytes, code_page); };
-  std::string out = fmt::format("{}\n", without_controls(in.file.string()));
-  out += fmt::format("  {:<19}{}\n", "PayloadOffset", shown(in.slots.payload_offset));
-  out += fmt::format("  {:<19}{}\n", "AppTitle", shown(v.app_title));
-  out += fmt::format("  {:<19}{}\n", "FolderName", shown(v.folder_name));
-  out += fmt::format("  {:<19}{}\n", "GroupName", shown(v.group_name));
-  out += fmt::format("  {:<19}{}\n", "RunAfterInstall",
-                     v.run_after_install.empty() ? "(nothing)" : shown(v.run_after_install));
-  out += table_text("StartMenuShortcuts", shown_rows(v.start_menu, code_page, shown_text));
-  out += table_text("DesktopShortcuts", shown_rows(v.desktop, code_page, shown_text));
+  std::string out = fmt::format("{}\n", shown_path(in.file));
+  if (in.stub.empty())
+    out += fmt::format("  Warning: {}; the block below is read where lume's own stubs keep it\n",
+                       kUnknownStub);
+  for (int id = 0; id < kConfigSlotCount; ++id) {
+    const ConfigSlot& slot = kConfigSlots[id];
+    const SlotValue& value = in.slots.values[id];
+    if (slot.kind == slot_shortcut_rows) {
+      out += table_text(slot.name, shown_rows(value.rows, code_page, shown_text), in.slots);
+      continue;
+    }
+    // An empty RunAfterInstall runs nothing.
+    const bool nothing = id == kRunAfterInstallSlot && value.text.empty();
+    out += fmt::format("  {:<19}{}{}\n", slot.name, nothing ? "(nothing)" : shown(value.text),
+                       run_on_mark(in.slots, slot.name));
+  }
   out += fmt::format("Payload: {} files, {} bytes; directory {} bytes; stream {} bytes\n",
                      in.header.file_count, in.header.total_size, in.header.directory_size,
                      stream_size(in));
@@ -104,20 +126,21 @@ std::string list_text(const Installer& in, int code_page) {
 }
 
 std::string list_json(const Installer& in, int code_page) {
-  const SlotValues& v = in.slots.values;
   auto str = [&](const std::string& bytes) { return json_string(decoded_text(bytes, code_page)); };
   std::string out = "{\n";
   out += fmt::format("  \"file\": {},\n", json_string(in.file.string()));
+  out += fmt::format("  \"stub\": {},\n", in.stub.empty() ? "null" : json_string(in.stub));
   out += fmt::format("  \"code_page\": {},\n", code_page);
-  out += fmt::format("  \"payload_offset\": {},\n", in.payload_offset);
-  out += fmt::format("  \"app_title\": {},\n", str(v.app_title));
-  out += fmt::format("  \"folder_name\": {},\n", str(v.folder_name));
-  out += fmt::format("  \"group_name\": {},\n", str(v.group_name));
-  out += fmt::format("  \"run_after_install\": {},\n", str(v.run_after_install));
-  out += fmt::format("  \"start_menu_shortcuts\": {},\n",
-                     table_json(shown_rows(v.start_menu, code_page, decoded_text)));
-  out += fmt::format("  \"desktop_shortcuts\": {},\n",
-                     table_json(shown_rows(v.desktop, code_page, decoded_text)));
+  for (int id = 0; id < kConfigSlotCount; ++id) {
+    const ConfigSlot& slot = kConfigSlots[id];
+    const SlotValue& value = in.slots.values[id];
+    std::string json = str(value.text);
+    if (slot.kind == slot_number) json = std::to_string(payload_offset_value(value.text.c_str()));
+    if (slot.kind == slot_shortcut_rows)
+      json = table_json(shown_rows(value.rows, code_page, decoded_text));
+    out += fmt::format("  \"{}\": {},\n", snake_case(slot.name), json);
+  }
+  out += fmt::format("  \"run_on\": {},\n", run_on_json(in.slots.run_on));
   out += fmt::format("  \"file_count\": {},\n  \"total_size\": {},\n", in.header.file_count,
                      in.header.total_size);
   out += fmt::format("  \"directory_size\": {},\n  \"stream_size\": {},\n",

@@ -2,55 +2,17 @@
 
 #include <fmt/core.h>
 
-#include "tools/lume/codec/decode.h"
+#include "tools/lume/archive/payload_pass.h"
 #include "tools/lume/commands/build_refusals.h"
-#include "tools/lume/commands/shown_text.h"
 
 namespace lume {
 
-std::vector<std::string> decode_payload(const Installer& in, FileCutter& cutter,
-                                        const char* action, int code_page, Console& console,
-                                        size_t* stream_used) {
-  Progress progress(console.progress_style(), action, in.header.total_size);
-  codec::DecodedStream decoded = codec::decode_measured(
-      in.stream(), in.header.total_size, [&](std::span<const uint8_t> chunk) {
-        cutter.take(chunk);
-        progress.update(cutter.produced());
-      });
-  bool stream_ok = decoded.status == codec::StreamStatus::intact;
-  if (stream_used) *stream_used = stream_ok ? decoded.used : in.stream().size();
-  cutter.finish();
-  progress.finish();
-
-  std::vector<std::string> problems;
-  if (!stream_ok)
-    problems.push_back(
-        fmt::format("the compressed stream is damaged after {} decoded bytes", cutter.produced()));
-  if (cutter.produced() < in.header.total_size)
-    problems.push_back(fmt::format("the stream gives {} of the {} bytes the header names",
-                                   cutter.produced(), in.header.total_size));
-  if (cutter.files_done() < in.files.size())
-    problems.push_back(fmt::format("{} of {} files are missing or cut short, from '{}' on",
-                                   in.files.size() - cutter.files_done(), in.files.size(),
-                                   shown_text(in.files[cutter.files_done()].name, code_page)));
-  return problems;
-}
-
-std::string check_mismatch(const PayloadFileEntry& file, uint32_t check, int code_page) {
-  return fmt::format("{}: check value {:08X}, the directory holds {:08X}",
-                     shown_text(file.name, code_page), check, file.check);
-}
-
-std::string behind_text(const Behind& behind) {
-  if (behind.size == 0) return "nothing";
-  if (behind.signature)
-    return fmt::format("a signature of {} bytes at offset {}", behind.size, behind.offset);
-  return fmt::format("{} stray bytes at offset {}", behind.size, behind.offset);
-}
-
 std::vector<std::string> verify_installer(const Installer& in, int code_page, Console& console,
                                           Behind* behind) {
-  std::vector<std::string> problems = build_refusals(in, code_page);
+  std::vector<std::string> problems;
+  if (in.stub.empty()) problems.push_back(kUnknownStub);
+  std::vector<std::string> refusals = build_refusals(in, code_page);
+  problems.insert(problems.end(), refusals.begin(), refusals.end());
   FileCutter cutter(in.directory(), in.files,
                     {nullptr, nullptr, [&](const PayloadFileEntry& file, uint32_t check) {
                        if (check != file.check)
@@ -64,7 +26,7 @@ std::vector<std::string> verify_installer(const Installer& in, int code_page, Co
   if (!shortfall.empty()) return problems;
   Behind found = behind_stream(in, used);
   if (behind) *behind = found;
-  if (found.size > 0 && !found.signature)
+  if (found.size > 0 && !found.certificate_table)
     problems.push_back(fmt::format(
         "{} behind the end of the compressed stream; the installer never reads them",
         behind_text(found)));

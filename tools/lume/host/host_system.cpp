@@ -15,6 +15,7 @@
 
 #include "tools/lume/base/atomic_file.h"
 #include "tools/lume/base/error.h"
+#include "tools/lume/base/text.h"
 #include "tools/lume/host/file_time.h"
 
 namespace lume::host {
@@ -64,66 +65,75 @@ std::optional<std::string> convert(std::string_view input, const std::string& to
   return output;
 }
 
-// Every read of a whole file goes through here, so that each one fails
-// alike: "cannot open: <reason>", "is a folder", "read failed: <reason>".
-// The file's last access time is left alone where the system lets the tool
-// (files it owns).
-class FileReader {
- public:
-  explicit FileReader(const fs::path& path) : path_(path) {
-    fd_ = open(path.c_str(), O_RDONLY | O_NOATIME | O_CLOEXEC);
-    if (fd_ < 0 && errno == EPERM) fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0)
-      throw Error(fmt::format("{}: cannot open: {}", path.string(), std::strerror(errno)));
-    struct stat st;
-    if (fstat(fd_, &st) == 0) {
-      if (S_ISDIR(st.st_mode)) {
-        close(fd_);
-        throw Error(fmt::format("{}: is a folder", path.string()));
-      }
-      if (S_ISREG(st.st_mode)) size_hint_ = uint64_t(st.st_size);
-    }
-  }
-  ~FileReader() { close(fd_); }
-  FileReader(const FileReader&) = delete;
-  FileReader& operator=(const FileReader&) = delete;
-
-  // Reads up to size bytes into out; fewer only at the end of the file.
-  uint64_t read(uint8_t* out, uint64_t size) {
-    uint64_t done = 0;
-    while (done < size) {
-      ssize_t got = ::read(fd_, out + done, size_t(std::min<uint64_t>(size - done, 1 << 30)));
-      if (got == 0) break;
-      if (got < 0 && errno == EINTR) continue;
-      if (got < 0)
-        throw Error(fmt::format("{}: read failed: {}", path_.string(), std::strerror(errno)));
-      done += uint64_t(got);
-    }
-    return done;
-  }
-
-  // The size the file had when opened; 0 when it is no regular file.
-  uint64_t size_hint() const { return size_hint_; }
-
- private:
-  const fs::path& path_;
-  int fd_ = -1;
-  uint64_t size_hint_ = 0;
-};
-
 constexpr size_t kReadChunk = size_t(1) << 20;
 
 constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
-// Only async-signal-safe calls: unlink, raise. SA_RESETHAND has put the
+// Only async-signal-safe calls: unlinkat, raise. SA_RESETHAND has put the
 // default action back, and the signal stays blocked until the handler
 // returns, so the raised one ends the tool right after.
 void remove_partial_files_and_end(int signal) {
-  visit_partial_files([](const char* path) { unlink(path); });
+  visit_partial_files([](int folder, const char* path) {
+    unlinkat(folder == kCurrentFolder ? AT_FDCWD : folder, path, 0);
+  });
   raise(signal);
 }
 
+FileIdentity identity_of(const struct stat& st) {
+  return {uint64_t(st.st_dev), uint64_t(st.st_ino)};
+}
+
 }  // namespace
+
+// Every read of a file goes through here, so that each one fails alike:
+// "cannot open: <reason>", "is a folder", "read failed: <reason>". The
+// file's last access time is left alone where the system lets the tool
+// (files it owns).
+InputFile::InputFile(const fs::path& path, Links links, const FileIdentity* expected)
+    : path_(path) {
+  const int flags = O_RDONLY | O_CLOEXEC | (links == Links::refuse ? O_NOFOLLOW : 0);
+  fd_ = open(path.c_str(), flags | O_NOATIME);
+  if (fd_ < 0 && errno == EPERM) fd_ = open(path.c_str(), flags);
+  if (fd_ < 0 && errno == ELOOP && links == Links::refuse)
+    throw Error(fmt::format("{}: a symbolic link now; it is not followed", shown_path(path)));
+  if (fd_ < 0)
+    throw Error(fmt::format("{}: cannot open: {}", shown_path(path), std::strerror(errno)));
+  struct stat st;
+  if (fstat(fd_, &st) == 0) {
+    if (S_ISDIR(st.st_mode)) {
+      close(fd_);
+      throw Error(fmt::format("{}: is a folder", shown_path(path)));
+    }
+    if (expected != nullptr && identity_of(st) != *expected) {
+      close(fd_);
+      throw Error(fmt::format("{}: another file now than when the folder was walked",
+                              shown_path(path)));
+    }
+    if (S_ISREG(st.st_mode)) size_hint_ = uint64_t(st.st_size);
+  }
+}
+
+InputFile::~InputFile() { close(fd_); }
+
+uint64_t InputFile::read(uint8_t* out, uint64_t size) {
+  uint64_t done = 0;
+  while (done < size) {
+    ssize_t got = ::read(fd_, out + done, size_t(std::min<uint64_t>(size - done, 1 << 30)));
+    if (got == 0) break;
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0)
+      throw Error(fmt::format("{}: read failed: {}", shown_path(path_), std::strerror(errno)));
+    done += uint64_t(got);
+  }
+  return done;
+}
+
+FileIdentity file_identity(const fs::path& path) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0)
+    throw Error(fmt::format("{}: cannot look at it: {}", shown_path(path), std::strerror(errno)));
+  return identity_of(st);
+}
 
 FileTimes read_file_times(const fs::path& path) {
   struct statx sx;
@@ -135,10 +145,10 @@ FileTimes read_file_times(const fs::path& path) {
     return times;
   }
   if (errno != ENOSYS)
-    throw Error(fmt::format("{}: cannot read its times: {}", path.string(), std::strerror(errno)));
+    throw Error(fmt::format("{}: cannot read its times: {}", shown_path(path), std::strerror(errno)));
   struct stat st;
   if (stat(path.c_str(), &st) != 0)
-    throw Error(fmt::format("{}: cannot read its times: {}", path.string(), std::strerror(errno)));
+    throw Error(fmt::format("{}: cannot read its times: {}", shown_path(path), std::strerror(errno)));
   FileTimes times;
   times.last_access = ticks_of(st.st_atim);
   times.last_write = ticks_of(st.st_mtim);
@@ -153,11 +163,11 @@ void write_file_times(const fs::path& path, const FileTimes& times) {
   both[0] = {time_t(access.seconds), long(access.nanoseconds)};
   both[1] = {time_t(write.seconds), long(write.nanoseconds)};
   if (utimensat(AT_FDCWD, path.c_str(), both, 0) != 0)
-    throw Error(fmt::format("{}: cannot set its times: {}", path.string(), std::strerror(errno)));
+    throw Error(fmt::format("{}: cannot set its times: {}", shown_path(path), std::strerror(errno)));
 }
 
 std::vector<uint8_t> read_whole_file(const fs::path& path) {
-  FileReader file(path);
+  InputFile file(path);
   // One byte more than the size told finds the end in a single pass; a file
   // that grew meanwhile, or tells no size, is read on in chunks.
   std::vector<uint8_t> bytes(size_t(file.size_hint()) + 1);
@@ -171,15 +181,16 @@ std::vector<uint8_t> read_whole_file(const fs::path& path) {
 }
 
 void read_file_in_pieces(const fs::path& path, uint64_t size,
-                         const std::function<void(std::span<const uint8_t>)>& take) {
-  FileReader file(path);
+                         const std::function<void(std::span<const uint8_t>)>& take,
+                         const FileIdentity* expected) {
+  InputFile file(path, InputFile::Links::refuse, expected);
   std::vector<uint8_t> piece(size_t(std::min<uint64_t>(size, kReadPiece)) + 1);
   for (uint64_t left = size;;) {
     // One byte more than is left shows a file that grew.
     size_t asked = size_t(std::min<uint64_t>(left, kReadPiece - 1)) + 1;
     size_t got = size_t(file.read(piece.data(), asked));
     if (got > left || (got < asked && got < left))
-      throw Error(fmt::format("{}: the file changed while it was read", path.string()));
+      throw Error(fmt::format("{}: the file changed while it was read", shown_path(path)));
     if (got > 0) take(std::span<const uint8_t>(piece.data(), got));
     left -= got;
     if (got < asked) return;
@@ -187,7 +198,7 @@ void read_file_in_pieces(const fs::path& path, uint64_t size,
 }
 
 std::vector<uint8_t> read_file_start(const fs::path& path, size_t count) {
-  FileReader file(path);
+  InputFile file(path);
   std::vector<uint8_t> bytes(count);
   bytes.resize(size_t(file.read(bytes.data(), count)));
   return bytes;
@@ -223,6 +234,9 @@ fs::path own_executable() {
 void return_large_blocks_to_the_system() { mallopt(M_MMAP_THRESHOLD, 1 << 20); }
 
 void remove_partial_files_on_signals() {
+  // Past a file size limit a write then fails with its reason ("File too
+  // large") and the command cleans up as after any other failed write.
+  signal(SIGXFSZ, SIG_IGN);
   struct sigaction action = {};
   action.sa_handler = remove_partial_files_and_end;
   action.sa_flags = SA_RESETHAND;

@@ -1,7 +1,7 @@
 // Everything the tool asks of the host system beyond std::filesystem: reading
 // files, file times, code-page conversion, terminals, its own location,
-// signals. The only file with POSIX calls, so that a Windows build of the
-// tool replaces just this.
+// signals. With output_folder.cpp the only file with POSIX calls, so that a
+// Windows build of the tool replaces just these.
 #pragma once
 
 #include <cstdint>
@@ -26,19 +26,58 @@ FileTimes read_file_times(const std::filesystem::path& path);
 // Sets last access and last write; the host cannot set a creation time.
 void write_file_times(const std::filesystem::path& path, const FileTimes& times);
 
+// Which file a path names: its device and inode.
+struct FileIdentity {
+  uint64_t device = 0;
+  uint64_t inode = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+
+// The identity of the file path names, a symbolic link followed. Throws
+// lume::Error naming the file.
+FileIdentity file_identity(const std::filesystem::path& path);
+
+// A file opened for reading, as every reader of the tool opens it. Throws
+// lume::Error naming the file and the reason: "cannot open: No such file or
+// directory", "is a folder", "read failed: ...". Links::refuse opens no
+// symbolic link at the path's end, and an expected identity, when given,
+// must be the file's own: a source file swapped for a link or for another
+// file since the source folder was walked is then refused, not read.
+class InputFile {
+ public:
+  enum class Links { follow, refuse };
+  explicit InputFile(const std::filesystem::path& path, Links links = Links::follow,
+                     const FileIdentity* expected = nullptr);
+  ~InputFile();
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+
+  // Reads up to size bytes into out; fewer only at the end of the file.
+  uint64_t read(uint8_t* out, uint64_t size);
+  // The size the file had when opened; 0 when it is no regular file.
+  uint64_t size_hint() const { return size_hint_; }
+
+ private:
+  std::filesystem::path path_;
+  int fd_ = -1;
+  uint64_t size_hint_ = 0;
+};
+
 // The whole of path. Throws lume::Error naming the file and the reason:
 // "cannot open: No such file or directory", "is a folder", "read failed: ...".
 // Neither reader moves the file's last access time where the system lets the
 // tool (files it owns).
 std::vector<uint8_t> read_whole_file(const std::filesystem::path& path);
 
-// Reads path from start to end, handing take its bytes in order, in pieces
-// of at most kReadPiece bytes; the bytes are valid during the call only.
-// Throws as read_whole_file does, and "the file changed while it was read"
-// when it does not hold exactly size bytes.
+// Reads the source file path from start to end, opened as InputFile with
+// Links::refuse and expected, handing take its bytes in order, in pieces of
+// at most kReadPiece bytes; the bytes are valid during the call only.
+// Throws as InputFile does, and "the file changed while it was read" when
+// it does not hold exactly size bytes.
 inline constexpr size_t kReadPiece = size_t(1) << 20;
 void read_file_in_pieces(const std::filesystem::path& path, uint64_t size,
-                         const std::function<void(std::span<const uint8_t>)>& take);
+                         const std::function<void(std::span<const uint8_t>)>& take,
+                         const FileIdentity* expected = nullptr);
 
 // Up to count bytes from the start of the file; fewer when it is shorter.
 std::vector<uint8_t> read_file_start(const std::filesystem::path& path, size_t count);
@@ -75,7 +114,8 @@ void return_large_blocks_to_the_system();
 // From now on SIGINT, SIGTERM and SIGHUP remove the temporary files being
 // written (lume::visit_partial_files), then end the tool as the signal
 // would have (the shell sees 128 + the signal's number). A signal the tool
-// was started with ignored stays ignored.
+// was started with ignored stays ignored. SIGXFSZ is ignored, so that a
+// write past the file size limit fails with its reason instead.
 void remove_partial_files_on_signals();
 
 }  // namespace lume::host

@@ -2,35 +2,19 @@
 
 #include <fmt/core.h>
 
+#include <functional>
 #include <map>
 
 #include "common/bounded_text.h"
 #include "payload/archive_format.h"
 #include "payload/directory_rules.h"
 #include "tools/lume/base/error.h"
+#include "tools/lume/base/text.h"
 #include "tools/lume/host/host_system.h"
 
 namespace lume {
 
 namespace {
-
-void append_utf8(std::string& out, int32_t c) {
-  if (c < 0x80) {
-    out += char(c);
-  } else if (c < 0x800) {
-    out += char(0xC0 | c >> 6);
-    out += char(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += char(0xE0 | c >> 12);
-    out += char(0x80 | (c >> 6 & 0x3F));
-    out += char(0x80 | (c & 0x3F));
-  } else {
-    out += char(0xF0 | c >> 18);
-    out += char(0x80 | (c >> 12 & 0x3F));
-    out += char(0x80 | (c >> 6 & 0x3F));
-    out += char(0x80 | (c & 0x3F));
-  }
-}
 
 int32_t fold_code_point(int32_t c) {
   if (c >= 'A' && c <= 'Z') return c + 32;
@@ -48,40 +32,23 @@ int32_t fold_code_point(int32_t c) {
   return c;
 }
 
-// Pins down which character the code page cannot hold, for the message.
-std::string unconvertible_character(std::string_view utf8, int code_page) {
+// The first character of utf8 whose form in the code page meets test (given
+// nullopt where it has none), as "'x' (U+0078)".
+std::optional<std::string> first_character(
+    std::string_view utf8, int code_page,
+    const std::function<bool(const std::optional<std::string>&)>& test) {
   for (size_t pos = 0; pos < utf8.size();) {
     size_t start = pos;
     int32_t c = next_code_point(utf8, pos);
     if (c < 0) break;
-    if (!host::to_code_page(utf8.substr(start, pos - start), code_page))
-      return fmt::format("'{}' (U+{:04X})", utf8.substr(start, pos - start), c);
+    std::string_view character = utf8.substr(start, pos - start);
+    if (test(host::to_code_page(character, code_page)))
+      return fmt::format("'{}' (U+{:04X})", escaped_text(character), c);
   }
-  return "a character";
+  return std::nullopt;
 }
 
 }  // namespace
-
-int32_t next_code_point(std::string_view s, size_t& pos) {
-  auto byte = [&](size_t i) { return i < s.size() ? uint8_t(s[i]) : 0; };
-  uint8_t lead = byte(pos);
-  int length = lead < 0x80         ? 1
-               : (lead >> 5) == 6  ? 2
-               : (lead >> 4) == 14 ? 3
-               : (lead >> 3) == 30 ? 4
-                                   : 0;
-  if (length == 0 || pos + length > s.size()) return -1;
-  int32_t c = length == 1 ? lead : lead & (0x7F >> length);
-  for (int i = 1; i < length; ++i) {
-    if ((byte(pos + i) & 0xC0) != 0x80) return -1;
-    c = c << 6 | (byte(pos + i) & 0x3F);
-  }
-  // Overlong forms, surrogates and points past U+10FFFF are not UTF-8.
-  static const int32_t kSmallest[5] = {0, 0, 0x80, 0x800, 0x10000};
-  if (c < kSmallest[length] || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) return -1;
-  pos += length;
-  return c;
-}
 
 std::string fold_case(std::string_view utf8) {
   std::string out;
@@ -101,13 +68,26 @@ std::string code_page_text(std::string_view utf8, int code_page, std::string_vie
     if (next_code_point(utf8, pos) < 0) throw Error(fmt::format("{}: not valid UTF-8", what));
   std::optional<std::string> bytes = host::to_code_page(utf8, code_page);
   if (!bytes)
-    throw Error(fmt::format("{}: {} has no form in code page {}", what,
-                            unconvertible_character(utf8, code_page), code_page));
+    throw Error(fmt::format(
+        "{}: {} has no form in code page {}", what,
+        first_character(utf8, code_page, [](const auto& form) { return !form; })
+            .value_or("a character"),
+        code_page));
   return *bytes;
 }
 
+std::optional<std::string> character_with_backslash_byte(std::string_view utf8, int code_page) {
+  return first_character(utf8, code_page, [](const std::optional<std::string>& form) {
+    return form && form->size() > 1 && form->find('\\') != std::string::npos;
+  });
+}
+
 std::string payload_name(std::string_view relative_utf8, int code_page,
-                         std::string_view shown_name) {
+                         std::string_view on_disk) {
+  const std::string shown_name = escaped_text(on_disk);
+  if (std::optional<HiddenCharacter> hidden = hidden_character(shown_name, relative_utf8);
+      hidden && hidden->turns_direction)
+    throw Error(hidden->message);
   std::string name;
   // Folder by folder, so that a double-byte character whose second byte is
   // 0x5C cannot pass for a separator.
@@ -120,10 +100,11 @@ std::string payload_name(std::string_view relative_utf8, int code_page,
                               shown_name));
     std::string bytes = code_page_text(part, code_page, shown_name);
     if (bytes.find('\\') != std::string::npos)
-      throw Error(
-          fmt::format("{}: in code page {} a character of this name holds the byte of "
-                      "'\\', which the installer would take as a folder separator",
-                      shown_name, code_page));
+      throw Error(fmt::format(
+          "{}: in code page {} the second byte of {} is 0x5C, the byte of '\\', which the "
+          "installer would take as a folder separator",
+          shown_name, code_page,
+          character_with_backslash_byte(part, code_page).value_or("a character")));
     name += bytes;
     if (slash == std::string_view::npos) break;
     name += '\\';
@@ -145,6 +126,11 @@ std::string payload_name(std::string_view relative_utf8, int code_page,
   return name;
 }
 
+std::string named_twice(std::string_view utf8_name) {
+  return fmt::format("the payload holds '{}' twice; the installer writes the second over the first",
+                     escaped_text(utf8_name));
+}
+
 std::optional<std::string> case_collision(const std::vector<std::string>& utf8_names) {
   std::map<std::string, std::string> files;    // folded name -> name
   std::map<std::string, std::string> folders;  // folded folder -> the name that implies it
@@ -157,20 +143,21 @@ std::optional<std::string> case_collision(const std::vector<std::string>& utf8_n
         return fmt::format(
             "the folders '{}' and '{}' differ only in letter case; Windows would take them "
             "as one",
-            it->second, folder);
+            escaped_text(it->second), escaped_text(folder));
     }
     auto [it, added] = files.emplace(fold_case(name), name);
+    if (!added && it->second == name) return named_twice(name);
     if (!added)
       return fmt::format(
           "the files '{}' and '{}' differ only in letter case; Windows would take them as one",
-          it->second, name);
+          escaped_text(it->second), escaped_text(name));
   }
   for (const auto& [folded, name] : files) {
     auto folder = folders.find(folded);
     if (folder != folders.end())
       return fmt::format(
           "'{}' is a file, but '{}' is a folder of other files; Windows would take them as one",
-          name, folder->second);
+          escaped_text(name), escaped_text(folder->second));
   }
   return std::nullopt;
 }

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "tools/lume/base/error.h"
+#include "tools/lume/base/text.h"
 #include "tools/lume/host/host_system.h"
 
 namespace lume {
@@ -20,15 +21,15 @@ class ProjectReader {
 
   [[noreturn]] void fail(const toml::node* where, const std::string& problem) const {
     if (where != nullptr && where->source().begin.line > 0)
-      throw Error(fmt::format("{}:{}: {}", file_.string(), where->source().begin.line, problem));
-    throw Error(fmt::format("{}: {}", file_.string(), problem));
+      throw Error(fmt::format("{}:{}: {}", shown_path(file_), where->source().begin.line, problem));
+    throw Error(fmt::format("{}: {}", shown_path(file_), problem));
   }
 
   void refuse_unknown_keys(const toml::table& table, const std::set<std::string>& known,
                            const std::string& context) const {
     for (const auto& [key, node] : table) {
       if (known.count(std::string(key.str())) == 0)
-        fail(&node, fmt::format("unknown key '{}'{}", key.str(), context));
+        fail(&node, fmt::format("unknown key '{}'{}", quoted_value(key.str()), context));
     }
   }
 
@@ -94,8 +95,10 @@ class ProjectReader {
     Project project;
     project.file = file_;
     project.title = text(root, "title", true);
+    project.title_line = int(root.get("title")->source().begin.line);
     project.folder_name = text(root, "folder", true);
     project.group_name = text(root, "group", false, project.title);
+    project.group_given = root.contains("group");
     project.run_after_install = text(root, "run_after_install", false);
     std::string source = text(root, "source", true);
     // An empty source would be the project's own folder, project file included.
@@ -123,8 +126,8 @@ Project read_project(const fs::path& file) {
   try {
     root = toml::parse(text, file.string());
   } catch (const toml::parse_error& e) {
-    throw Error(fmt::format("{}:{}: not a valid project file: {}", file.string(),
-                            e.source().begin.line, e.description()));
+    throw Error(fmt::format("{}:{}: not a valid project file: {}", shown_path(file),
+                            e.source().begin.line, escaped_text(e.description())));
   }
   return ProjectReader(file).read(root);
 }

@@ -34,8 +34,10 @@ struct ProjectShortcut {
 struct Project {
   std::filesystem::path file;  // as given, for messages
   std::string title;
+  int title_line = 0;  // for messages
   std::string folder_name;
   std::string group_name;
+  bool group_given = false;  // else the title stands in
   std::string run_after_install;
   std::filesystem::path source;  // resolved against the project file's folder
   std::vector<std::string> exclude;

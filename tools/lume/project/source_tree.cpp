@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "tools/lume/base/error.h"
+#include "tools/lume/base/text.h"
 
 namespace lume {
 
@@ -22,9 +23,11 @@ class Walker {
     if (fs::exists(status) && !fs::is_directory(status))
       throw Error(fmt::format("{}: the source is a file; 'source' names the folder of files to "
                               "install",
-                              root_.string()));
+                              shown_path(root_)));
     if (!fs::is_directory(status))
-      throw Error(fmt::format("{}: no such source folder", root_.string()));
+      throw Error(fmt::format("{}: no such source folder", shown_path(root_)));
+    real_root_ = fs::canonical(root_, ec);
+    if (ec) throw Error(fmt::format("{}: cannot read the folder: {}", shown_path(root_), ec.message()));
     walk_folder(root_, "");
     return std::move(tree_);
   }
@@ -37,7 +40,7 @@ class Walker {
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
       entries.push_back(it->path());
     if (ec)
-      throw Error(fmt::format("{}: cannot read the folder: {}", folder.string(), ec.message()));
+      throw Error(fmt::format("{}: cannot read the folder: {}", shown_path(folder), ec.message()));
     std::sort(entries.begin(), entries.end(), [](const fs::path& a, const fs::path& b) {
       return a.filename().native() < b.filename().native();
     });
@@ -65,25 +68,44 @@ class Walker {
     if (fs::is_directory(target)) {
       if (fs::is_symlink(own))
         throw Error(fmt::format("{}: a symbolic link to a folder; copy the folder in instead",
-                                entry.string()));
+                                shown_path(entry)));
       return walk_folder(entry, relative);
     }
     if (!fs::is_regular_file(target)) {
-      throw Error(fmt::format("{}: {}", entry.string(),
+      throw Error(fmt::format("{}: {}", shown_path(entry),
                               fs::is_symlink(own) ? "a symbolic link that leads nowhere"
                                                   : "neither a regular file nor a folder"));
     }
     SourceFile file;
-    file.path = entry;
+    // A link is read as the file it leads to, which must lie in the source
+    // folder, and that file is opened later without following links.
+    file.path = fs::is_symlink(own) ? target_inside(entry) : entry;
     file.relative = relative;
-    file.times = host::read_file_times(entry);
-    file.size = fs::file_size(entry, ec);
-    if (ec) throw Error(fmt::format("{}: cannot read its size: {}", entry.string(), ec.message()));
+    file.identity = host::file_identity(file.path);
+    file.times = host::read_file_times(file.path);
+    file.size = fs::file_size(file.path, ec);
+    if (ec)
+      throw Error(fmt::format("{}: cannot read its size: {}", shown_path(entry), ec.message()));
     tree_.files.push_back(std::move(file));
     return true;
   }
 
+  fs::path target_inside(const fs::path& link) const {
+    std::error_code ec;
+    fs::path target = fs::canonical(link, ec);
+    if (ec)
+      throw Error(fmt::format("{}: cannot follow the link: {}", shown_path(link), ec.message()));
+    auto [in_root, in_target] =
+        std::mismatch(real_root_.begin(), real_root_.end(), target.begin(), target.end());
+    if (in_root != real_root_.end())
+      throw Error(fmt::format("{}: a symbolic link to {}, outside the source folder; copy the "
+                              "file in instead",
+                              shown_path(link), shown_path(target)));
+    return target;
+  }
+
   fs::path root_;
+  fs::path real_root_;  // with every link resolved
   const ExcludePatterns& exclude_;
   SourceTree tree_;
 };

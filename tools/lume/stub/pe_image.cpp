@@ -27,6 +27,7 @@ constexpr uint16_t kPe32PlusMagic = 0x20B;
 // directory of 8-byte entries right behind it.
 constexpr size_t kDirectoryCountAt32 = 92;
 constexpr size_t kDirectoryCountAt64 = 108;
+constexpr size_t kChecksumAt = 64;  // in both forms of the optional header
 
 uint16_t u16(std::span<const uint8_t> b, size_t at) { return uint16_t(b[at] | b[at + 1] << 8); }
 uint32_t u32(std::span<const uint8_t> b, size_t at) {
@@ -57,6 +58,8 @@ std::optional<PeImage> read_pe_image(std::span<const uint8_t> bytes, std::string
   if (magic != kPe32Magic && magic != kPe32PlusMagic)
     return refuse(fmt::format("its optional header has the unknown magic {:#x}", magic));
   image.pe32_plus = magic == kPe32PlusMagic;
+  if (optional + kChecksumAt + 4 <= bytes.size())
+    image.checksum_at = uint32_t(optional + kChecksumAt);
 
   const uint64_t count_at = optional + (image.pe32_plus ? kDirectoryCountAt64 : kDirectoryCountAt32);
   if (count_at + 4 <= optional + optional_size && count_at + 4 <= bytes.size()) {
@@ -64,6 +67,7 @@ std::optional<PeImage> read_pe_image(std::span<const uint8_t> bytes, std::string
     const uint64_t entry = count_at + 4 + kCertificateEntry * 8;
     if (entries > kCertificateEntry && entry + 8 <= optional + optional_size &&
         entry + 8 <= bytes.size()) {
+      image.certificate_entry_at = uint32_t(entry);
       image.certificate_offset = u32(bytes, entry);
       image.certificate_size = u32(bytes, entry + 4);
     }

@@ -24,6 +24,11 @@ struct PeImage {
   // address in the loaded image. Both 0 in an unsigned program.
   uint32_t certificate_offset = 0;
   uint32_t certificate_size = 0;
+  // Where the fields that signing sets lie in the file: the optional
+  // header's check sum, and the certificate table's entry (0 when the data
+  // directory has none).
+  uint32_t checksum_at = 0;
+  uint32_t certificate_entry_at = 0;
 };
 
 // The headers of a PE32 or PE32+ program; nullopt, and what is wrong in

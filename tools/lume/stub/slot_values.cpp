@@ -8,8 +8,8 @@
 #include "common/bounded_text.h"
 #include "payload/archive_format.h"
 #include "payload/directory_rules.h"
-#include "tools/lume/base/console.h"
 #include "tools/lume/base/error.h"
+#include "tools/lume/base/text.h"
 #include "tools/lume/project/payload_names.h"
 #include "uninstaller/uninstall_data.h"
 
@@ -27,51 +27,85 @@ class SlotMaker {
 
   SlotValues make() const {
     SlotValues v;
-    v.app_title = text("title", project_.title, kTextSlotWidth);
-    if (v.app_title.empty()) fail("'title' is empty; the installer registers itself under it");
-    // The uninstaller deletes the registry key named by the title, under the
-    // list of installed programs: a backslash would reach other keys.
-    if (v.app_title.find('\\') != std::string::npos)
-      fail("'title' holds a backslash; the title names the installation's registry key");
-    v.folder_name = text("folder", project_.folder_name, kTextSlotWidth);
-    refuse_bad_name("folder", v.folder_name, true);
-    v.group_name = text("group", project_.group_name, kTextSlotWidth);
-    if (!v.group_name.empty()) refuse_bad_name("group", v.group_name, false);
-    v.run_after_install = text("run_after_install", project_.run_after_install, kTextSlotWidth);
-    if (!v.run_after_install.empty()) {
+    std::string& title = v[kAppTitleSlot].text;
+    title = text("title", project_.title, kTextSlotWidth);
+    if (title.empty()) fail("'title' is empty; the installer registers itself under it");
+    refuse_backslash_in_title(title);
+    std::string& folder = v[kFolderNameSlot].text;
+    folder = text("folder", project_.folder_name, kTextSlotWidth);
+    refuse_bad_name("folder", folder, true);
+    std::string& group = v[kGroupNameSlot].text;
+    group = text("group", project_.group_name, kTextSlotWidth);
+    if (!group.empty() && project_.group_given) refuse_bad_name("group", group, false);
+    if (!group.empty() && !project_.group_given)
+      refuse_bad_name("the title, which stands in for the missing 'group',", group, false,
+                      project_.title_line, "; give 'group' a name of its own");
+    std::string& run = v[kRunAfterInstallSlot].text;
+    run = text("run_after_install", project_.run_after_install, kTextSlotWidth);
+    if (!run.empty()) {
       std::string program = split_file_field(project_.run_after_install).target;
       if (!in_payload(program))
         warn(fmt::format("'run_after_install' starts '{}', which the payload does not hold",
-                         program));
+                         quoted_value(program)));
     }
-    v.start_menu = rows("start_menu", project_.start_menu);
-    v.desktop = rows("desktop", project_.desktop);
+    v[kStartMenuShortcutsSlot].rows = rows("start_menu", project_.start_menu);
+    v[kDesktopShortcutsSlot].rows = rows("desktop", project_.desktop);
     return v;
   }
 
  private:
-  [[noreturn]] void fail(const std::string& problem, int line = 0) const {
-    if (line > 0) throw Error(fmt::format("{}:{}: {}", project_.file.string(), line, problem));
-    throw Error(fmt::format("{}: {}", project_.file.string(), problem));
+  std::string where(int line = 0) const {
+    if (line > 0) return fmt::format("{}:{}", shown_path(project_.file), line);
+    return shown_path(project_.file);
   }
 
-  void warn(const std::string& problem) const {
-    warnings_.push_back(fmt::format("{}: {}", project_.file.string(), problem));
+  [[noreturn]] void fail(const std::string& problem, int line = 0) const {
+    throw Error(fmt::format("{}: {}", where(line), problem));
+  }
+
+  void warn(const std::string& problem, int line = 0) const {
+    warnings_.push_back(fmt::format("{}: {}", where(line), problem));
+  }
+
+  // The uninstaller deletes the registry key named by the title, under the
+  // list of installed programs: a backslash would reach other keys. In a
+  // double-byte code page it may be the second byte of a character.
+  void refuse_backslash_in_title(const std::string& bytes) const {
+    if (bytes.find('\\') == std::string::npos) return;
+    const char* why = "the title names the installation's registry key, where a backslash "
+                      "would reach another key";
+    if (project_.title.find('\\') != std::string::npos)
+      fail(fmt::format("'title' holds a backslash; {}", why));
+    fail(fmt::format("'title': in code page {} the second byte of {} is 0x5C, the byte of a "
+                     "backslash; {}",
+                     project_.code_page,
+                     character_with_backslash_byte(project_.title, project_.code_page)
+                         .value_or("a character"),
+                     why));
   }
 
   // The value in the code page, or an error when it does not fit its slot
   // with the terminator.
   std::string text(const std::string& what, const std::string& utf8, unsigned width,
                    int line = 0) const {
-    std::string shown = fmt::format("{}: {}", project_.file.string(), what);
-    if (line > 0) shown = fmt::format("{}:{}: {}", project_.file.string(), line, what);
-    std::string bytes = code_page_text(utf8, project_.code_page, shown);
+    refuse_hidden_characters(what, utf8, line);
+    std::string bytes =
+        code_page_text(utf8, project_.code_page, fmt::format("{}: {}", where(line), what));
     if (bytes.size() > width - 1)
       fail(fmt::format("{} is {} bytes long in code page {}; its slot holds at most {}", what,
                        bytes.size(), project_.code_page, width - 1),
            line);
     refuse_control_characters(what, bytes, line);
     return bytes;
+  }
+
+  // A direction control makes the text read otherwise than it is; an
+  // invisible character makes it look like another, which may be meant.
+  void refuse_hidden_characters(const std::string& what, const std::string& utf8,
+                                int line) const {
+    std::optional<HiddenCharacter> hidden = hidden_character(what, utf8);
+    if (hidden && hidden->turns_direction) fail(hidden->message, line);
+    if (hidden) warn(hidden->message, line);
   }
 
   void refuse_control_characters(const std::string& what, const std::string& bytes,
@@ -81,12 +115,13 @@ class SlotMaker {
   }
 
   void refuse_bad_name(const std::string& what, const std::string& bytes, bool may_nest,
-                       int line = 0) const {
+                       int line = 0, const char* hint = "") const {
     NameProblem problem = check_entry_name(bytes.data(), unsigned(bytes.size()));
     if (problem != name_ok)
-      fail(fmt::format("{} is not a usable name: {}", what, name_problem_text(problem)), line);
+      fail(fmt::format("{} is not a usable name: {}{}", what, name_problem_text(problem), hint),
+           line);
     if (!may_nest && bytes.find('\\') != std::string::npos)
-      fail(fmt::format("{} must be a single name, without backslashes", what), line);
+      fail(fmt::format("{} must be a single name, without backslashes{}", what, hint), line);
   }
 
   bool in_payload(std::string utf8) const {
@@ -106,7 +141,7 @@ class SlotMaker {
       for (const ShortcutRowValue& earlier : out)
         if (fold_case(earlier.link_name) == fold_case(row.link_name))
           fail(fmt::format("{} names two shortcuts '{}'; the second would replace the first", table,
-                           shortcut.link_name),
+                           quoted_value(shortcut.link_name)),
                shortcut.line);
       out.push_back(std::move(row));
     }
@@ -118,7 +153,7 @@ class SlotMaker {
     if (shortcut.link_name.empty())
       fail(fmt::format("a {} shortcut with an empty name; an empty name ends the table", table),
            line);
-    std::string what = fmt::format("{} shortcut '{}'", table, without_controls(shortcut.link_name));
+    std::string what = fmt::format("{} shortcut '{}'", table, quoted_value(shortcut.link_name));
     ShortcutRowValue row;
     row.link_name = text(what + " name", shortcut.link_name, kShortcutFieldWidth, line);
     refuse_bad_name(what + " name", row.link_name, false, line);
@@ -144,8 +179,9 @@ class SlotMaker {
                  "behind \".exe \"",
              line);
       row.file_field += ' ';
-      std::string arguments =
-          code_page_text(shortcut.arguments, project_.code_page, what + " arguments");
+      refuse_hidden_characters(what + " arguments", shortcut.arguments, line);
+      std::string arguments = code_page_text(shortcut.arguments, project_.code_page,
+                                             fmt::format("{}: {} arguments", where(line), what));
       refuse_control_characters(what + " arguments", arguments, line);
       row.file_field += arguments;
       if (row.file_field.size() > kShortcutFieldWidth - 1)
@@ -157,7 +193,8 @@ class SlotMaker {
     }
     // The uninstaller is not in the payload: the installer writes it itself.
     if (!in_payload(target_utf8) && fold_case(target_utf8) != LUME_UNINSTALLER_NAME)
-      warn(fmt::format("{}: the target '{}' is not in the payload", what, shortcut.target));
+      warn(fmt::format("{}: the target '{}' is not in the payload", what,
+                       quoted_value(shortcut.target)));
     return row;
   }
 

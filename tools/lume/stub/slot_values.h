@@ -3,12 +3,14 @@
 // and against what the installer does with them.
 #pragma once
 
+#include <array>
 #include <optional>
 #include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "installer/config_block.h"
 #include "tools/lume/project/project_file.h"
 
 namespace lume {
@@ -19,17 +21,19 @@ struct ShortcutRowValue {
   bool operator==(const ShortcutRowValue&) const = default;
 };
 
-struct SlotValues {
-  std::string app_title;
-  std::string folder_name;
-  std::string group_name;
-  std::string run_after_install;  // empty: nothing is run
-  std::vector<ShortcutRowValue> start_menu;
-  std::vector<ShortcutRowValue> desktop;
+// What one slot holds: a number's or a text's bytes, or a table's rows in
+// use.
+struct SlotValue {
+  std::string text;
+  std::vector<ShortcutRowValue> rows;
 };
 
+// Every slot's value by its place in the block: values[kAppTitleSlot].text.
+using SlotValues = std::array<SlotValue, kConfigSlotCount>;
+
 // payload_names: the payload's file names in the code page, for the warnings
-// about targets the payload does not hold. Throws lume::Error naming the
+// about targets the payload does not hold. PayloadOffset is left empty:
+// patch_stub writes the stub's length there. Throws lume::Error naming the
 // project file and the problem; warnings are appended.
 SlotValues make_slot_values(const Project& project, const std::vector<std::string>& payload_names,
                             std::vector<std::string>& warnings);

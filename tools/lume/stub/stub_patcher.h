@@ -15,9 +15,9 @@ namespace lume {
 
 // The file offset of the configuration block of an unconfigured stub: the
 // start of its configuration section, every slot holding its key and
-// terminator where the layout puts it (installer/config_keys.cpp lists
-// them). Throws lume::Error naming stub_name ("keys missing or already
-// overwritten", or what is wrong with its headers) otherwise.
+// terminator where the layout puts it (slot_places). Throws lume::Error
+// naming stub_name ("keys missing or already overwritten", or what is wrong
+// with its headers) otherwise.
 size_t find_config_block(std::span<const uint8_t> stub, const std::string& stub_name);
 
 // Writes every slot of the block in stub: PayloadOffset as the stub's length

@@ -1,11 +1,23 @@
-// Reading the machine's registry in Windows-side tests.
+// Reading the machine's registry: what the installers under the robot
+// registered.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 
-namespace lume_test {
+#include "uninstaller/uninstall_data.h"
+
+namespace lume_robot {
+
+// The list of installed programs, that holds each product's registration
+// (LUME_UNINSTALL_KEY_PREFIX and the title): the prefix without its final
+// backslash.
+inline std::string installed_programs_key() {
+  std::string key = LUME_UNINSTALL_KEY_PREFIX;
+  key.pop_back();
+  return key;
+}
 
 inline bool key_exists(const std::string& key) {
   HKEY handle;
@@ -23,4 +35,4 @@ inline std::string registry_text(const std::string& key, const char* name) {
   return value;
 }
 
-}  // namespace lume_test
+}  // namespace lume_robot

@@ -1,5 +1,5 @@
 // Runs a Lume installer as a user would, through every window it shows,
-// with the answers a test chooses: the start question, the folder dialog,
+// with the answers its caller chooses: the start question, the folder dialog,
 // the desktop question, the progress dialog and its cancel question, error
 // and completion boxes. Windows of other processes (a post-install program)
 // are answered with their first button. What was seen comes back in order.
@@ -12,20 +12,23 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/gui_robot.h"
+#include "installer/background_window.h"
+#include "installer/dialog_ids.h"
+#include "robot/gui_robot.h"
 
-namespace lume_test {
+namespace lume_robot {
 
+// The controls the driver works, as the installer's resources number them.
 enum : int {
-  kFolderEditId = 2006,
-  kFolderOkId = 2007,
-  kFolderCancelId = 2008,
-  kFolderTreeId = 2009,
-  kStatusTextId = 2020,
-  kStatusCancelId = 2021,
+  kFolderEditId = IDC_DIR_EDIT,
+  kFolderOkId = IDC_DIR_OK,
+  kFolderCancelId = IDC_DIR_CANCEL,
+  kFolderTreeId = IDC_DIR_TREE,
+  kStatusTextId = IDC_STATUS_TEXT,
+  kStatusCancelId = IDC_STATUS_CANCEL,
 };
 
-inline constexpr char kBackgroundClass[] = "Lume Setup Window Class";
+inline constexpr char kBackgroundClass[] = LUME_WINDOW_CLASS;
 
 // The moments a caller may want a picture of (or act at).
 enum class InstallStage {
@@ -77,4 +80,4 @@ struct InstallRun {
 InstallRun run_installer(GuiRobot& robot, const std::string& command_line,
                          const InstallChoices& choices = {});
 
-}  // namespace lume_test
+}  // namespace lume_robot

@@ -1,6 +1,6 @@
-#include "tests/support/install_driver.h"
+#include "robot/install_driver.h"
 
-namespace lume_test {
+namespace lume_robot {
 
 namespace {
 
@@ -141,4 +141,4 @@ InstallRun run_installer(GuiRobot& robot, const std::string& command_line,
   return driver.run;
 }
 
-}  // namespace lume_test
+}  // namespace lume_robot

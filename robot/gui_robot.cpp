@@ -1,4 +1,4 @@
-#include "tests/support/gui_robot.h"
+#include "robot/gui_robot.h"
 
 #include <algorithm>
 #include <cctype>
@@ -6,9 +6,10 @@
 #include <cstring>
 #include <set>
 
-#include "tests/support/test_files.h"
+// gdiplus.h needs windows.h (through gui_robot.h) and the min and max macros.
+#include <gdiplus.h>
 
-namespace lume_test {
+namespace lume_robot {
 
 namespace {
 
@@ -59,69 +60,6 @@ void post_key(HWND window, WPARAM key) {
   LPARAM scan = LPARAM(MapVirtualKeyA(UINT(key), MAPVK_VK_TO_VSC)) << 16;
   PostMessageA(window, WM_KEYDOWN, key, scan | 1);
   PostMessageA(window, WM_KEYUP, key, scan | 1 | (LPARAM(3) << 30));
-}
-
-// PNG: the signature, then chunks of length, type, data and the check
-// value of type and data.
-uint32_t png_check(const std::string& bytes) {
-  uint32_t c = 0xFFFFFFFFu;
-  for (unsigned char byte : bytes) {
-    c ^= byte;
-    for (int k = 0; k < 8; ++k) c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1)));
-  }
-  return ~c;
-}
-
-void put_big_endian(std::string& out, uint32_t value) {
-  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(char(value >> shift));
-}
-
-void put_chunk(std::string& out, const char* type, const std::string& data) {
-  put_big_endian(out, uint32_t(data.size()));
-  std::string body = type + data;
-  out += body;
-  put_big_endian(out, png_check(body));
-}
-
-// A zlib stream of stored (uncompressed) blocks: bigger files, no encoder.
-std::string zlib_stored(const std::string& raw) {
-  std::string out = "\x78\x01";
-  size_t at = 0;
-  do {
-    size_t n = std::min<size_t>(65535, raw.size() - at);
-    out.push_back(at + n == raw.size() ? 1 : 0);
-    for (uint16_t half : {uint16_t(n), uint16_t(~n)}) {
-      out.push_back(char(half & 0xFF));
-      out.push_back(char(half >> 8));
-    }
-    out.append(raw, at, n);
-    at += n;
-  } while (at < raw.size());
-  uint32_t a = 1, b = 0;
-  for (unsigned char byte : raw) {
-    a = (a + byte) % 65521;
-    b = (b + a) % 65521;
-  }
-  put_big_endian(out, (b << 16) | a);
-  return out;
-}
-
-// rgb: rows of width pixels, three bytes each, top row first.
-std::string png_of(int width, int height, const std::string& rgb) {
-  std::string raw;
-  for (int y = 0; y < height; ++y) {
-    raw.push_back(0);  // no filter
-    raw.append(rgb, size_t(y) * size_t(width) * 3, size_t(width) * 3);
-  }
-  std::string header;
-  put_big_endian(header, uint32_t(width));
-  put_big_endian(header, uint32_t(height));
-  header += std::string("\x08\x02\x00\x00\x00", 5);  // 8 bits, RGB
-  std::string png = "\x89PNG\r\n\x1a\n";
-  put_chunk(png, "IHDR", header);
-  put_chunk(png, "IDAT", zlib_stored(raw));
-  put_chunk(png, "IEND", "");
-  return png;
 }
 
 constexpr size_t kRemoteBlockSize = 4096;
@@ -177,15 +115,37 @@ std::optional<ScreenImage> capture_screen(const RECT& area) {
   return image;
 }
 
-bool save_png(const std::string& path, const ScreenImage& image) {
-  return write_file(path, png_of(image.width, image.height, image.rgb));
-}
+// GDI+'s PNG encoder, as it lists itself in GdipGetImageEncoders.
+constexpr CLSID kPngEncoder = {0x557CF406, 0x1A04, 0x11D3,
+                               {0x9A, 0x73, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E}};
 
 bool save_screenshot(const std::string& path, HWND window) {
   RECT area = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
   if (window != nullptr && !GetWindowRect(window, &area)) return false;
   std::optional<ScreenImage> image = capture_screen(area);
-  return image && save_png(path, *image);
+  if (!image) return false;
+  // GDI+ takes rows of blue, green, red and an unused byte.
+  std::string pixels(size_t(image->width) * size_t(image->height) * 4, '\0');
+  for (size_t i = 0; i < pixels.size() / 4; ++i) {
+    pixels[4 * i] = image->rgb[3 * i + 2];
+    pixels[4 * i + 1] = image->rgb[3 * i + 1];
+    pixels[4 * i + 2] = image->rgb[3 * i];
+  }
+  std::wstring wide_path(path.size() + 1, L'\0');
+  int length = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide_path.data(),
+                                   int(wide_path.size()));
+  if (length == 0) return false;
+  Gdiplus::GdiplusStartupInput input;
+  ULONG_PTR token = 0;
+  if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok) return false;
+  bool saved = false;
+  {
+    Gdiplus::Bitmap bitmap(image->width, image->height, image->width * 4, PixelFormat32bppRGB,
+                           reinterpret_cast<BYTE*>(pixels.data()));
+    saved = bitmap.Save(wide_path.c_str(), &kPngEncoder, nullptr) == Gdiplus::Ok;
+  }
+  Gdiplus::GdiplusShutdown(token);
+  return saved;
 }
 
 RemoteTree::RemoteTree(HWND tree) : tree_(tree) {
@@ -541,4 +501,4 @@ std::optional<DWORD> GuiRobot::watch_until_exit(ChildProcess& process,
   }
 }
 
-}  // namespace lume_test
+}  // namespace lume_robot

@@ -1,7 +1,8 @@
-// A robot for Windows-side tests: it starts programs, finds their top-level
+// A robot that drives Windows programs as a user would, for the tests, the
+// demo and the install benchmark: it starts programs, finds their top-level
 // windows by caption (and class), reads what their controls say, presses
-// buttons and waits with time-outs. Everything it sees and does goes into a
-// log that tests print when an expectation fails.
+// buttons, takes screenshots and waits with time-outs. Everything it sees
+// and does goes into a log that its callers print when something went wrong.
 //
 // Buttons are pressed with posted WM_COMMAND messages, never sent ones: a
 // sent message would block the robot inside a nested question box.
@@ -16,7 +17,7 @@
 #include <string>
 #include <vector>
 
-namespace lume_test {
+namespace lume_robot {
 
 enum : int {
   kMessageBoxTextId = 0xFFFF,  // the static control that holds a message box's text
@@ -99,10 +100,11 @@ struct TreeItem {
   bool selected() const { return (state & TVIS_SELECTED) != 0; }
 };
 
-// A tree view of another process, read and driven from the test. A tree
+// A tree view of another process, read and driven from the robot. A tree
 // view takes its item records and texts as pointers into its own process,
 // so the robot keeps a block of memory there to pass them through. The
-// target must have the robot's pointer size (PE32+ under wine64).
+// target must have the robot's pointer size: a PE32 robot drives PE32
+// programs.
 class RemoteTree {
  public:
   explicit RemoteTree(HWND tree);
@@ -154,10 +156,10 @@ struct ScreenImage {
 // The area of the screen (in screen coordinates) as it shows now; nothing
 // when it cannot be taken.
 std::optional<ScreenImage> capture_screen(const RECT& area);
-bool save_png(const std::string& path, const ScreenImage& image);
 
 // Writes an image of the screen, or of one window as it shows on the
-// screen, to path as a PNG file. False when it cannot be taken or written.
+// screen, to path as a PNG file, encoded by the system's GDI+. False when it
+// cannot be taken or written.
 bool save_screenshot(const std::string& path, HWND window = nullptr);
 
 class GuiRobot {
@@ -196,4 +198,4 @@ class GuiRobot {
   std::string log_;
 };
 
-}  // namespace lume_test
+}  // namespace lume_robot
