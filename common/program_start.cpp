@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "common/dll_search.h"
+
 // msvcrt.dll's own start-up service: splits the command line by the
 // platform's rules into the argument vector it also keeps for __argv.
 extern "C" int __getmainargs(int* argc, char*** argv, char*** env, int expand_wildcards,
@@ -15,6 +17,7 @@ extern "C" int __getmainargs(int* argc, char*** argv, char*** env, int expand_wi
 #endif
 
 extern "C" LUME_ENTRY_ATTRIBUTES void lume_start(void) {
+  restrict_dll_search();
   int argc = 0;
   char** argv = nullptr;
   char** env = nullptr;

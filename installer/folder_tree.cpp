@@ -63,6 +63,12 @@ HWND create_folder_tree(HWND dialog) {
   area.right = 190;
   area.bottom = 190;
   MapDialogRect(dialog, &area);
+  // Version 6 of the common controls, which the manifest asks for,
+  // registers its classes only when told to.
+  INITCOMMONCONTROLSEX classes;
+  classes.dwSize = sizeof classes;
+  classes.dwICC = ICC_TREEVIEW_CLASSES;
+  InitCommonControlsEx(&classes);
   HWND tree = CreateWindowExA(
       WS_EX_CLIENTEDGE, WC_TREEVIEWA, "",
       WS_CHILD | WS_VISIBLE | WS_BORDER | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT |

@@ -46,15 +46,48 @@ static void close_data_file() {
   uninstall_data_file = nullptr;
 }
 
-// "lumeuins.exe", then "lumeuins.dat" with the title as its first line.
+// The stub carries the uninstaller as a stream of the payload's format,
+// which the payload's decoder turns back into "lumeuins.exe" byte for byte.
+// Static, as the decoder's functions take no context.
+static struct {
+  unsigned read;     // bytes of uninstaller_image handed to the decoder
+  FILE* file;
+  unsigned written;  // bytes of the uninstaller that reached the file
+} uninstaller_copy;
+
+static int32_t read_uninstaller_image(unsigned char* buffer, int32_t count) {
+  int32_t given = 0;
+  while (given < count && uninstaller_copy.read < uninstaller_image_size)
+    buffer[given++] = uninstaller_image[uninstaller_copy.read++];
+  return given;
+}
+
+static int32_t write_uninstaller_image(const unsigned char* bytes, int32_t count) {
+  uninstaller_copy.written += write_bytes(uninstaller_copy.file, bytes, uint32_t(count));
+  return count;
+}
+
+// True when the whole uninstaller is in the file, and nothing else.
+static bool write_uninstaller(FILE* file) {
+  uninstaller_copy.read = 0;
+  uninstaller_copy.file = file;
+  uninstaller_copy.written = 0;
+  return decode_stream(read_uninstaller_image, write_uninstaller_image,
+                       uninstaller_image_decoded_size) == decode_ok &&
+         uninstaller_copy.written == uninstaller_image_decoded_size;
+}
+
+// "lumeuins.exe", then "lumeuins.dat" with the title as its first line. An
+// uninstaller cut short would be registered and then fail: it counts as
+// one that cannot be created.
 static bool write_uninstaller_and_data_file() {
   FILE* program = create_in_folder(LUME_UNINSTALLER_NAME);
-  if (program == nullptr) {
+  bool written = program != nullptr && write_uninstaller(program);
+  if (program != nullptr && fclose(program) != 0) written = false;
+  if (!written) {
     show_error(LUME_CANNOT_CREATE_UNINSTALLER);
     return false;
   }
-  write_bytes(program, uninstaller_image, uninstaller_image_size);
-  fclose(program);
 
   uninstall_data_file = create_in_folder(LUME_UNINSTALL_DATA_NAME);
   if (uninstall_data_file == nullptr) {

@@ -14,6 +14,10 @@ namespace lume_robot {
 namespace {
 
 constexpr int kPollMs = 20;
+// How long the robot waits for a window's thread to answer a text message.
+// Not SMTO_ABORTIFHUNG: Wine counts a thread as hung once it has not asked
+// for a message for five seconds, so a box that appears after a long
+// extraction, before its thread first asks, would read as empty.
 constexpr UINT kTextTimeoutMs = 2000;
 
 std::string class_of(HWND window) {
@@ -28,7 +32,7 @@ std::string text_of(HWND window) {
   char text[4096] = {};
   DWORD_PTR result = 0;
   SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
-                      SMTO_ABORTIFHUNG, kTextTimeoutMs, &result);
+                      SMTO_NORMAL, kTextTimeoutMs, &result);
   return text;
 }
 
@@ -448,7 +452,7 @@ void GuiRobot::set_control_text(HWND window, int id, const std::string& text) {
   note("typed '" + text + "' into " + std::to_string(id));
   DWORD_PTR result = 0;
   SendMessageTimeoutA(GetDlgItem(window, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
-                      SMTO_ABORTIFHUNG, kTextTimeoutMs, &result);
+                      SMTO_NORMAL, kTextTimeoutMs, &result);
 }
 
 bool GuiRobot::control_enabled(HWND window, int id) {

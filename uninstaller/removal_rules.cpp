@@ -39,10 +39,22 @@ bool folder_of(char* out, unsigned capacity, const char* path) {
   return copy_text_prefix(out, capacity, path, end);
 }
 
-bool temporary_copy_path(char* out, const char* temp_value) {
+void copy_folder_name(char* out, const unsigned char* random) {
+  copy_text(out, kCopyFolderNameSize, "lume");
+  char* digit = out + 4;
+  for (int i = 0; i < kCopyFolderRandomBytes; ++i) {
+    *digit++ = "0123456789abcdef"[random[i] >> 4];
+    *digit++ = "0123456789abcdef"[random[i] & 15];
+  }
+  *digit = 0;
+}
+
+bool temporary_copy_paths(char* folder, char* copy, const char* temp_value,
+                          const char* folder_name) {
   if (temp_value[0] == 0) return false;
   const char* separator = ends_with_backslash(temp_value) ? "" : "\\";
-  return join_text(out, kPathCapacity, temp_value, separator, LUME_UNINSTALLER_COPY_NAME);
+  return join_text(folder, kPathCapacity, temp_value, separator, folder_name) &&
+         join_text(copy, kPathCapacity, folder, "\\", LUME_UNINSTALLER_COPY_NAME);
 }
 
 bool copy_command_line(char* out, unsigned capacity, const char* copy_path,

@@ -13,15 +13,27 @@
 enum {
   // "\"copy\" \"installed\"": two paths, four quotes, a blank, the terminator.
   kCopyCommandSize = 2 * kPathCapacity + 4,
+  // Random bytes in the name of the copy's own folder: 128 bits, which no
+  // one guesses ahead of it.
+  kCopyFolderRandomBytes = 16,
+  // "lume", two hexadecimal digits a byte, the terminator.
+  kCopyFolderNameSize = 4 + 2 * kCopyFolderRandomBytes + 1,
 };
 
 // The folder part of path: everything up to and including its last '\\' or
 // '/', or its drive ("C:") when there is no separator; empty when neither.
 bool folder_of(char* out, unsigned capacity, const char* path);
 
-// temp_value, a '\\' unless it ends in one, then "lumeuinsx.exe". False (and
-// nothing usable in out) for an empty value or a result longer than a path.
-bool temporary_copy_path(char* out, const char* temp_value);
+// The name of the folder the temporary copy gets to itself: "lume" and
+// the kCopyFolderRandomBytes of random in lower-case hexadecimal.
+void copy_folder_name(char* out, const unsigned char* random);
+
+// The copy's folder: temp_value, a '\\' unless it ends in one, and
+// folder_name; and the copy: that folder, '\\' and "lumeuinsx.exe". False
+// (and nothing usable in either) for an empty value or a copy's path
+// longer than a path.
+bool temporary_copy_paths(char* folder, char* copy, const char* temp_value,
+                          const char* folder_name);
 
 // The copy's command line: both paths in double quotes, so that blanks in
 // either, the temporary folder's included, do not split them.

@@ -1,14 +1,17 @@
 // The uninstaller, "lumeuins.exe".
 //
 // Started without an argument (launcher mode) it copies itself to
-// "lumeuinsx.exe" in the temporary folder and starts that copy with its own
-// path, so that the copy can delete the installed file. Started with an
+// "lumeuinsx.exe" in a new folder of its own under the temporary folder and
+// starts that copy with its own path, so that the copy can delete the
+// installed file. Started with an
 // argument (removal mode) it reads "lumeuins.dat" beside the path given, asks
 // once, and undoes the records in file order. No window of its own, no
 // resources: three message boxes are all the user sees.
 #include <stdio.h>
 #include <stdlib.h>
 #include <windows.h>
+#include <ntsecapi.h>
+#include <sddl.h>
 #include <shlobj.h>
 
 #include "common/bounded_text.h"
@@ -137,20 +140,55 @@ static int remove_installation(const char* installed_argument) {
   return 0;
 }
 
+// The access the copy's folder grants: full control to the system and to
+// administrators, nothing inherited. The launcher runs elevated, so the
+// folder and the copy are the administrators' own; the user's other
+// programs, which run without that right, can neither put a file beside
+// the copy nor swap it between the copy and its start.
+static const char kCopyFolderAccess[] = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+
+// A folder of the copy's own under the temporary folder, in folder, and
+// the copy's path in copy_path: a name no one can guess ahead of it, made
+// by a call that fails when anything of that name is already there. So
+// nothing another program put into the temporary folder can stand in for
+// the copy or beside it.
+static bool make_copy_folder(char* folder, char* copy_path, const char* temp) {
+  unsigned char random[kCopyFolderRandomBytes];
+  char name[kCopyFolderNameSize];
+  if (!RtlGenRandom(random, sizeof random)) return false;
+  copy_folder_name(name, random);
+  if (!temporary_copy_paths(folder, copy_path, temp, name)) return false;
+  SECURITY_ATTRIBUTES security = {sizeof security, nullptr, FALSE};
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(
+          kCopyFolderAccess, SDDL_REVISION_1, &security.lpSecurityDescriptor, nullptr))
+    return false;
+  bool made = CreateDirectoryA(folder, &security) != FALSE;
+  LocalFree(security.lpSecurityDescriptor);
+  return made;
+}
+
 // Launcher mode. Whatever keeps the copy from running (no usable temporary
-// folder, no copy, no process) leads to removal in place instead: slower,
-// since the running file cannot delete itself, but nothing is left undone.
+// folder, no folder or copy, no process) leads to removal in place instead:
+// slower, since the running file cannot delete itself, but nothing is left
+// undone.
 static int launch_copy(const char* own_path) {
-  char copy_path[kPathCapacity], copy_command[kCopyCommandSize];
+  char folder[kPathCapacity], copy_path[kPathCapacity], copy_command[kCopyCommandSize];
   const char* temp = getenv("TEMP");
   if (temp == nullptr) temp = getenv("TMP");
-  if (temp == nullptr || !temporary_copy_path(copy_path, temp) ||
-      !CopyFileA(own_path, copy_path, FALSE) ||
-      !copy_command_line(copy_command, sizeof copy_command, copy_path, own_path)) {
+  if (temp == nullptr || !make_copy_folder(folder, copy_path, temp))
+    return remove_installation(own_path);
+  PROCESS_INFORMATION process;
+  if (!CopyFileA(own_path, copy_path, TRUE) ||
+      !copy_command_line(copy_command, sizeof copy_command, copy_path, own_path) ||
+      !start_program(copy_command, &process)) {
+    DeleteFileA(copy_path);
+    RemoveDirectoryA(folder);
     return remove_installation(own_path);
   }
-  PROCESS_INFORMATION process;
-  if (!start_program(copy_command, &process)) return remove_installation(own_path);
+  // The copy cannot delete its own file while it runs: the system removes
+  // the copy, then its folder, when Windows next starts.
+  MoveFileExA(copy_path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  MoveFileExA(folder, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
   return 0;
 }
 

@@ -192,6 +192,47 @@ TEST_F(Misleading, StrayBytesFailVerifyAndAreListedWithTheirPlace) {
   EXPECT_NE(list_json(parsed(bytes), 1252).find(R"("kind": "stray")"), std::string::npos);
 }
 
+// An installer built from a stub with each manifest: the level list shows,
+// and what verify then says of it (nothing for a level it accepts).
+TEST_F(Misleading, ListAndVerifyReportTheExecutionLevelTheManifestRequests) {
+  const std::string admin = lume_test::program_manifest();
+  auto with_level = [&](const char* level) {
+    std::string text = admin;
+    return text.replace(text.find("requireAdministrator"), 20, level);
+  };
+  struct Case {
+    std::string manifest;
+    const char* listed;
+    const char* problem;
+  };
+  const Case cases[] = {
+      {admin, "Execution level: administrator\n", nullptr},
+      {with_level("asInvoker"), "Execution level: as invoker\n", nullptr},
+      {"", "Execution level: none (no manifest)\n", "it carries no manifest"},
+      {"<assembly/>", "Execution level: none\n", "its manifest requests no execution level"},
+      {admin.substr(0, admin.size() - 2),
+       "Execution level: none (the manifest does not parse: line 1: </assembl",
+       "its manifest does not parse (line 1: </assembl"},
+  };
+  for (const Case& c : cases) {
+    lume_test::write_fake_stub(folder_ / "stub.exe", c.manifest);
+    std::vector<uint8_t> bytes = built("Level", "level.txt");
+    // The stub it was made from is one lume knows.
+    const KnownStub known[] = {describe_stub(lume_test::read_bytes(folder_ / "stub.exe"), "x86")};
+    Installer in = parse_installer(bytes, "x.exe", known);
+    std::string listed = list_text(in, 1252);
+    EXPECT_NE(listed.find(c.listed), std::string::npos) << listed;
+    std::string problems = joined(verify_installer(in, 1252, console_));
+    if (c.problem)
+      EXPECT_NE(problems.find(c.problem), std::string::npos) << c.listed << "\n" << problems;
+    else
+      EXPECT_EQ(problems, "") << c.listed;
+  }
+  EXPECT_NE(list_json(parsed(real_), 1252)
+                .find("\"execution_level\": \"administrator\",\n  \"manifest_problem\": null"),
+            std::string::npos);
+}
+
 // A throwaway certificate made here signs the installer as a product's
 // maker would.
 TEST_F(Misleading, ASignatureIsNamedAsSuchAndStrayBytesBehindItAreNot) {

@@ -37,23 +37,33 @@ TEST(RemovalPaths, TakesTheFolderOfTheInstalledPath) {
   EXPECT_EQ(folder("\\\\server\\share\\lumeuins.exe"), "\\\\server\\share\\");
 }
 
-TEST(RemovalPaths, PlacesTheCopyInTheTemporaryFolderWithOneSeparator) {
-  char out[kPathCapacity];
-  ASSERT_TRUE(temporary_copy_path(out, "C:\\Temp"));
-  EXPECT_STREQ(out, "C:\\Temp\\lumeuinsx.exe");
-  ASSERT_TRUE(temporary_copy_path(out, "C:\\Temp\\"));
-  EXPECT_STREQ(out, "C:\\Temp\\lumeuinsx.exe");
-  ASSERT_TRUE(temporary_copy_path(out, "C:\\Documents and Settings\\me\\Local Settings\\Temp"));
-  EXPECT_STREQ(out, "C:\\Documents and Settings\\me\\Local Settings\\Temp\\lumeuinsx.exe");
+TEST(RemovalPaths, PlacesTheCopyInAFolderOfItsOwnUnderTheTemporaryFolder) {
+  char folder[kPathCapacity], copy[kPathCapacity];
+  for (const char* temp : {"C:\\Temp", "C:\\Temp\\"}) {
+    ASSERT_TRUE(temporary_copy_paths(folder, copy, temp, "lume0f")) << temp;
+    EXPECT_STREQ(folder, "C:\\Temp\\lume0f");
+    EXPECT_STREQ(copy, "C:\\Temp\\lume0f\\lumeuinsx.exe");
+  }
+  ASSERT_TRUE(temporary_copy_paths(folder, copy, "C:\\Documents and Settings\\me\\Temp", "x"));
+  EXPECT_STREQ(copy, "C:\\Documents and Settings\\me\\Temp\\x\\lumeuinsx.exe");
 }
 
 TEST(RemovalPaths, RefusesAnEmptyOrOverlongTemporaryFolder) {
-  char out[kPathCapacity];
-  EXPECT_FALSE(temporary_copy_path(out, ""));
-  // 245 + "\\" + 13 = 259 characters still fit; one more does not.
-  EXPECT_TRUE(temporary_copy_path(out, ("C:\\" + std::string(242, 't')).c_str()));
-  EXPECT_FALSE(temporary_copy_path(out, ("C:\\" + std::string(243, 't')).c_str()));
-  EXPECT_FALSE(temporary_copy_path(out, std::string(5000, 't').c_str()));
+  char folder[kPathCapacity], copy[kPathCapacity];
+  EXPECT_FALSE(temporary_copy_paths(folder, copy, "", "x"));
+  // 243 + "\\x\\" + 13 = 259 characters still fit; one more does not.
+  EXPECT_TRUE(temporary_copy_paths(folder, copy, ("C:\\" + std::string(240, 't')).c_str(), "x"));
+  EXPECT_FALSE(temporary_copy_paths(folder, copy, ("C:\\" + std::string(241, 't')).c_str(), "x"));
+  EXPECT_FALSE(temporary_copy_paths(folder, copy, std::string(5000, 't').c_str(), "x"));
+}
+
+TEST(RemovalPaths, NamesTheCopysFolderWithEveryRandomByteInHexadecimal) {
+  unsigned char random[kCopyFolderRandomBytes];
+  for (int i = 0; i < kCopyFolderRandomBytes; ++i) random[i] = static_cast<unsigned char>(i * 17);
+  random[kCopyFolderRandomBytes - 1] = 0xA5;
+  char name[kCopyFolderNameSize];
+  copy_folder_name(name, random);
+  EXPECT_STREQ(name, "lume00112233445566778899aabbccddeea5");
 }
 
 TEST(RemovalPaths, QuotesBothPathsOfTheCopysCommandLine) {

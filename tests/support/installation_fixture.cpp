@@ -331,7 +331,7 @@ void InstallationTest::expect_complete(const InstallRun& run, const std::vector<
   EXPECT_EQ(tree_listing(folder_), want) << "nothing but the payload and the uninstaller";
   EXPECT_TRUE(read_file(folder_ + "lumeuins.exe") ==
               read_file(windows_path(LUME_UNINSTALLER_EXE)))
-      << "lumeuins.exe differs from the embedded uninstaller";
+      << "lumeuins.exe differs from the uninstaller that was built";
 
   // The title, the files in payload order, the Start-menu shortcuts, the
   // desktop shortcuts, the registration last; line feeds only.

@@ -103,6 +103,46 @@ std::optional<DWORD> exit_code_of(DWORD process_id, int timeout_ms) {
   return code;
 }
 
+// The file a process runs, with its full path.
+std::string image_of(DWORD process_id) {
+  char path[MAX_PATH] = {};
+  DWORD size = MAX_PATH;
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process_id);
+  if (process == nullptr) return "";
+  if (!QueryFullProcessImageNameA(process, 0, path, &size)) path[0] = 0;
+  CloseHandle(process);
+  return path;
+}
+
+// What Windows deletes or renames when it next starts: pairs of a name
+// behind "\\??\\" and a new name, empty for a deletion, each ending in a zero.
+std::string pending_at_restart() {
+  std::string value(1 << 16, '\0');
+  DWORD size = DWORD(value.size());
+  if (RegGetValueA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager",
+                   "PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr, value.data(),
+                   &size) != ERROR_SUCCESS)
+    size = 0;
+  return value.substr(0, size);
+}
+
+std::string deletion_at_restart(const std::string& path) {
+  return "\\??\\" + path + std::string(2, '\0');
+}
+
+// Wine takes its own build of a system DLL even where a program's folder
+// holds one, where Windows has no other to take. While this lives, Wine
+// does as Windows for the uninstaller's copy and uxtheme.dll, which its
+// message boxes load by that bare name.
+struct PlantedDllsPreferred {
+  static constexpr const char* kKey = "Software\\Wine\\AppDefaults\\lumeuinsx.exe\\DllOverrides";
+  PlantedDllsPreferred() {
+    RegSetKeyValueA(HKEY_CURRENT_USER, kKey, "uxtheme", REG_SZ, "native,builtin",
+                    sizeof "native,builtin");
+  }
+  ~PlantedDllsPreferred() { RegDeleteKeyA(HKEY_CURRENT_USER, kKey); }
+};
+
 // An installation as the installer leaves it: "lumeuins.exe", the data file,
 // the recorded files, shortcut files in the Start menu's programs and on the
 // desktop, the current user's and all users', and the registration key.
@@ -246,19 +286,28 @@ class Uninstaller : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(Uninstaller, LauncherRestartsFromACopyInATemporaryFolderWithBlanks) {
-  std::vector<std::string> environment = environment_with_temp(temp_.substr(0, temp_.size() - 1));
+// What another program of the user may have put into the temporary folder
+// beforehand, a program under the copy's name, is neither run nor replaced.
+TEST_F(Uninstaller, LauncherRestartsFromACopyInANewFolderOfItsOwn) {
+  ASSERT_TRUE(lume_test::write_file(temp_ + "lumeuinsx.exe", "planted"));
+  std::vector<std::string> environment =
+      environment_with_temp(temp_.substr(0, temp_.size() - 1));
   ChildProcess launcher = ChildProcess::start(lume_test::quoted(installed()), &environment);
   ASSERT_TRUE(launcher.started());
   std::vector<SeenWindow> shown;
   EXPECT_EQ(robot_.watch_until_exit(launcher, &shown), 0u);
   EXPECT_TRUE(shown.empty()) << "the launcher showed a window";
-  EXPECT_TRUE(lume_test::file_exists(temp_ + "lumeuinsx.exe"));
 
   std::optional<SeenWindow> question = robot_.wait_for({caption_, "#32770"});
   ASSERT_TRUE(question);
   EXPECT_NE(question->process_id, launcher.id());
   DWORD copy = question->process_id;
+  // "<temp>\lume<32 hexadecimal digits>\lumeuinsx.exe"
+  std::string copy_path = image_of(copy);
+  std::string folder = copy_path.substr(0, copy_path.rfind('\\'));
+  EXPECT_EQ(copy_path.substr(folder.size()), "\\lumeuinsx.exe");
+  EXPECT_EQ(folder.substr(0, temp_.size() + 4), temp_ + "lume") << copy_path;
+  EXPECT_EQ(folder.size(), temp_.size() + 36) << copy_path;
   confirm_and_complete(copy);
   EXPECT_EQ(exit_code_of(copy, 10000), 0u);
 
@@ -267,7 +316,26 @@ TEST_F(Uninstaller, LauncherRestartsFromACopyInATemporaryFolderWithBlanks) {
   // The installation folder and its emptied parent went with the data file.
   EXPECT_FALSE(lume_test::folder_exists(folder_));
   EXPECT_FALSE(lume_test::folder_exists(root_ + "Programs"));
-  EXPECT_TRUE(lume_test::file_exists(temp_ + "lumeuinsx.exe"));  // the copy stays behind
+  EXPECT_EQ(lume_test::read_file(temp_ + "lumeuinsx.exe"), "planted");
+  // The copy stays until Windows starts again, which deletes it, then its
+  // folder.
+  EXPECT_TRUE(lume_test::file_exists(copy_path));
+  std::string pending = pending_at_restart();
+  size_t copy_entry = pending.find(deletion_at_restart(copy_path));
+  ASSERT_NE(copy_entry, std::string::npos) << copy_path;
+  EXPECT_NE(pending.find(deletion_at_restart(folder), copy_entry), std::string::npos);
+}
+
+// The routine every program of ours starts with, wired in: a copy run from
+// the temporary folder, beside a DLL planted there, shows its question
+// without loading it.
+TEST_F(Uninstaller, TheCopyLoadsNoDllPlantedBesideIt) {
+  ASSERT_TRUE(lume_test::copy_file(lume_test::windows_path(LUME_PLANTED_DLL), temp_ + "uxtheme.dll"));
+  PlantedDllsPreferred preferred;
+  ChildProcess removal = run_removal();
+  ASSERT_TRUE(robot_.answer_message_box({caption_, "", removal.id()}, IDNO));
+  EXPECT_EQ(removal.wait_exit(), 1u);
+  EXPECT_FALSE(lume_test::file_exists(temp_ + "uxtheme.dll.loaded"));
 }
 
 TEST_F(Uninstaller, RemovalKeepsAFolderThatStillHoldsAUsersFile) {

@@ -199,6 +199,7 @@ Installer parse_installer(std::vector<uint8_t> bytes, const fs::path& file,
   in.files = read_directory(directory, h.file_count);
   in.certificate_offset = image->certificate_offset;
   in.certificate_size = image->certificate_size;
+  in.manifest = requested_level(all, *image);
   return in;
 }
 

@@ -12,6 +12,7 @@
 
 #include "payload/archive_format.h"
 #include "tools/lume/archive/directory_writer.h"
+#include "tools/lume/stub/manifest_level.h"
 #include "tools/lume/stub/slot_values.h"
 #include "tools/lume/stub/stub_identity.h"
 
@@ -51,6 +52,7 @@ struct Installer {
   // The PE header's certificate table; both 0 when there is none.
   uint32_t certificate_offset = 0;
   uint32_t certificate_size = 0;
+  ManifestLevel manifest;  // what the stub asks Windows for when it starts
 
   std::span<const uint8_t> directory() const;
   std::span<const uint8_t> stream() const;

@@ -109,6 +109,7 @@ std::string list_text(const Installer& in, int code_page) {
     out += fmt::format("  {:<19}{}{}\n", slot.name, nothing ? "(nothing)" : shown(value.text),
                        run_on_mark(in.slots, slot.name));
   }
+  out += fmt::format("Execution level: {}\n", level_text(in.manifest));
   out += fmt::format("Payload: {} files, {} bytes; directory {} bytes; stream {} bytes\n",
                      in.header.file_count, in.header.total_size, in.header.directory_size,
                      stream_size(in));
@@ -141,6 +142,10 @@ std::string list_json(const Installer& in, int code_page) {
     out += fmt::format("  \"{}\": {},\n", snake_case(slot.name), json);
   }
   out += fmt::format("  \"run_on\": {},\n", run_on_json(in.slots.run_on));
+  out += fmt::format("  \"execution_level\": \"{}\",\n", level_name(in.manifest.level));
+  std::optional<std::string> manifest_problem = level_problem(in.manifest);
+  out += fmt::format("  \"manifest_problem\": {},\n",
+                     manifest_problem ? json_string(*manifest_problem) : "null");
   out += fmt::format("  \"file_count\": {},\n  \"total_size\": {},\n", in.header.file_count,
                      in.header.total_size);
   out += fmt::format("  \"directory_size\": {},\n  \"stream_size\": {},\n",

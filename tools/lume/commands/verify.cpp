@@ -13,6 +13,7 @@ std::vector<std::string> verify_installer(const Installer& in, int code_page, Co
   if (in.stub.empty()) problems.push_back(kUnknownStub);
   std::vector<std::string> refusals = build_refusals(in, code_page);
   problems.insert(problems.end(), refusals.begin(), refusals.end());
+  if (std::optional<std::string> level = level_problem(in.manifest)) problems.push_back(*level);
   FileCutter cutter(in.directory(), in.files,
                     {nullptr, nullptr, [&](const PayloadFileEntry& file, uint32_t check) {
                        if (check != file.check)

@@ -17,6 +17,7 @@ enum : size_t {
   kSignatureSize = 4,        // "PE\0\0"
   kFileHeaderSize = 20,
   kSectionHeaderSize = 40,
+  kResourceEntry = 2,
   kCertificateEntry = 4,
 };
 
@@ -62,16 +63,21 @@ std::optional<PeImage> read_pe_image(std::span<const uint8_t> bytes, std::string
     image.checksum_at = uint32_t(optional + kChecksumAt);
 
   const uint64_t count_at = optional + (image.pe32_plus ? kDirectoryCountAt64 : kDirectoryCountAt32);
-  if (count_at + 4 <= optional + optional_size && count_at + 4 <= bytes.size()) {
-    const uint64_t entries = u32(bytes, count_at);
-    const uint64_t entry = count_at + 4 + kCertificateEntry * 8;
-    if (entries > kCertificateEntry && entry + 8 <= optional + optional_size &&
-        entry + 8 <= bytes.size()) {
-      image.certificate_entry_at = uint32_t(entry);
-      image.certificate_offset = u32(bytes, entry);
-      image.certificate_size = u32(bytes, entry + 4);
-    }
-  }
+  // Entry k of the data directory: its two words, and where it lies (0 when
+  // the headers hold none).
+  auto directory_entry = [&](uint64_t k, uint32_t& first, uint32_t& second) -> uint32_t {
+    if (count_at + 4 > optional + optional_size || count_at + 4 > bytes.size()) return 0;
+    const uint64_t entry = count_at + 4 + k * 8;
+    if (u32(bytes, count_at) <= k || entry + 8 > optional + optional_size ||
+        entry + 8 > bytes.size())
+      return 0;
+    first = u32(bytes, entry);
+    second = u32(bytes, entry + 4);
+    return uint32_t(entry);
+  };
+  image.certificate_entry_at =
+      directory_entry(kCertificateEntry, image.certificate_offset, image.certificate_size);
+  directory_entry(kResourceEntry, image.resource_address, image.resource_size);
 
   const uint64_t table = optional + optional_size;
   if (table + uint64_t(section_count) * kSectionHeaderSize > bytes.size())
@@ -82,6 +88,7 @@ std::optional<PeImage> read_pe_image(std::span<const uint8_t> bytes, std::string
     const char* text = reinterpret_cast<const char*>(bytes.data() + at);
     s.name.assign(text, strnlen(text, 8));
     s.virtual_size = u32(bytes, at + 8);
+    s.virtual_address = u32(bytes, at + 12);
     s.file_size = u32(bytes, at + 16);
     s.file_offset = u32(bytes, at + 20);
     image.sections.push_back(std::move(s));

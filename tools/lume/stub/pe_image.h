@@ -13,7 +13,8 @@ namespace lume {
 struct PeSection {
   std::string name;  // up to 8 characters, without its padding
   uint32_t virtual_size = 0;
-  uint32_t file_offset = 0;  // PointerToRawData
+  uint32_t virtual_address = 0;  // in the loaded image
+  uint32_t file_offset = 0;      // PointerToRawData
   uint32_t file_size = 0;    // SizeOfRawData
 };
 
@@ -29,6 +30,9 @@ struct PeImage {
   // directory has none).
   uint32_t checksum_at = 0;
   uint32_t certificate_entry_at = 0;
+  // Data directory 2: the resources' root, an address in the loaded image.
+  uint32_t resource_address = 0;
+  uint32_t resource_size = 0;
 };
 
 // The headers of a PE32 or PE32+ program; nullopt, and what is wrong in
