@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "payload/stream_format.h"
+
 namespace lume::codec {
 
 class BitWriter {
@@ -21,13 +23,14 @@ class BitWriter {
     }
   }
 
-  // Position extra bits above 16 travel as their low 16 bits, then the rest.
+  // Position extra bits wider than kLongFieldSplit travel as their low
+  // kLongFieldSplit bits, then the rest.
   void put_extra(uint32_t value, int count) {
-    if (count <= 16) {
+    if (count <= kLongFieldSplit) {
       put(value, count);
     } else {
-      put(value & 0xFFFF, 16);
-      put(value >> 16, count - 16);
+      put(value & mask(kLongFieldSplit), kLongFieldSplit);
+      put(value >> kLongFieldSplit, count - kLongFieldSplit);
     }
   }
 
