@@ -11,10 +11,9 @@
 #include "installer/shortcuts.h"
 #include "installer/uninstaller_image.h"
 #include "payload/archive_reader.h"
-#include "payload/check_value.h"
 #include "payload/decoder.h"
 #include "payload/extract_sink.h"
-#include "payload/payload_hooks.h"
+#include "payload/payload_extraction.h"
 #include "uninstaller/uninstall_data.h"
 
 // The folder the dialog starts from: "ProgramFilesDir", else the current
@@ -50,16 +49,16 @@ static void close_data_file() {
 // which the payload's decoder turns back into "lumeuins.exe" byte for byte.
 // Static, as the decoder's functions take no context.
 static struct {
-  unsigned read;     // bytes of uninstaller_image handed to the decoder
+  bool handed_out;   // uninstaller_image given to the decoder, in one piece
   FILE* file;
   unsigned written;  // bytes of the uninstaller that reached the file
 } uninstaller_copy;
 
-static int32_t read_uninstaller_image(unsigned char* buffer, int32_t count) {
-  int32_t given = 0;
-  while (given < count && uninstaller_copy.read < uninstaller_image_size)
-    buffer[given++] = uninstaller_image[uninstaller_copy.read++];
-  return given;
+static int32_t read_uninstaller_image(const unsigned char** bytes) {
+  if (uninstaller_copy.handed_out) return 0;
+  uninstaller_copy.handed_out = true;
+  *bytes = uninstaller_image;
+  return int32_t(uninstaller_image_size);
 }
 
 static int32_t write_uninstaller_image(const unsigned char* bytes, int32_t count) {
@@ -69,7 +68,7 @@ static int32_t write_uninstaller_image(const unsigned char* bytes, int32_t count
 
 // True when the whole uninstaller is in the file, and nothing else.
 static bool write_uninstaller(FILE* file) {
-  uninstaller_copy.read = 0;
+  uninstaller_copy.handed_out = false;
   uninstaller_copy.file = file;
   uninstaller_copy.written = 0;
   return decode_stream(read_uninstaller_image, write_uninstaller_image,
@@ -116,9 +115,8 @@ static int ask_for_desktop_shortcuts() {
 // Opens the payload, asks for desktop shortcuts and extracts the payload
 // under the progress dialog. True when every file is in place; otherwise
 // the outcome has been shown (or was a cancel) and the data file is closed.
-static bool extract_payload(const char* program_name, int* desktop_rows) {
-  build_crc_table();
-  const char* failure = open_payload(program_name, install_folder);
+static bool extract_into_folder(const char* program_name, int* desktop_rows) {
+  const char* failure = open_payload(program_name);
   if (failure != nullptr) {
     close_data_file();
     show_error(failure);
@@ -127,26 +125,13 @@ static bool extract_payload(const char* program_name, int* desktop_rows) {
   *desktop_rows = ask_for_desktop_shortcuts();
   // Without its dialog the extraction still runs; it cannot be cancelled then.
   start_status_dialog();
-  DecodeResult result = decode_stream(read_payload, extract_write, extraction.remaining_bytes);
+  ExtractionResult result = extract_payload(install_folder, &failure);
   // Waits for an open cancel question: a Yes given now still cancels.
   end_status_dialog();
-
-  // After a cancel the decoder reads zero bits, which may well form invalid
-  // tables: only an uncancelled run can show a corrupted stream.
-  bool cancelled = load_word(cancel_flag) != 0;
-  if (result == decode_corrupt && !cancelled) fail_extraction(kCorruptedMessage);
-  finish_extraction();
-  close_installer_file();
-  if (load_word(cancel_flag) != 0) {
-    close_data_file();
-    return false;
-  }
-  if (extraction.remaining_bytes != 0) {
-    close_data_file();
-    show_error(kIncompleteMessage);
-    return false;
-  }
-  return true;
+  if (result == extraction_complete && load_word(cancel_flag) == 0) return true;
+  close_data_file();
+  if (result == extraction_failed && load_word(cancel_flag) == 0) show_error(failure);
+  return false;
 }
 
 static void set_text_value(HKEY key, const char* name, const char* text) {
@@ -212,7 +197,7 @@ void install_into_folder(const char* program_name) {
   }
   if (!write_uninstaller_and_data_file()) return;
   int desktop_rows = 0;
-  if (!extract_payload(program_name, &desktop_rows)) return;
+  if (!extract_into_folder(program_name, &desktop_rows)) return;
   create_shortcuts(config.StartMenuShortcuts, nullptr, config.GroupName);
   if (desktop_rows > 0) create_shortcuts(config.DesktopShortcuts, main_window, nullptr);
   register_uninstaller();

@@ -1,6 +1,6 @@
-// Reading the payload from the installer's own file: the pausable,
-// cancellable reader the decoder pulls its input through, and the opening
-// steps that find and check the header and the directory.
+// Reading the payload from the installer's own file: the opening step that
+// finds and checks the header and the directory, and the pausable,
+// cancellable input the decoder reads the stream through.
 #pragma once
 
 #include <stdint.h>
@@ -9,18 +9,8 @@
 #include "payload/archive_format.h"
 
 extern FILE* installer_file;  // open from open_payload to close_installer_file
+extern PayloadHeader payload_header;
 extern unsigned char directory_buffer[kDirectoryBufferSize];
-
-// The messages of a payload that cannot be installed, each stored once
-// (the stub's linker would keep a copy for every file that used a literal).
-extern const char kIncompleteMessage[];
-extern const char kCorruptedMessage[];
-extern const char kUnconfiguredMessage[];
-
-// Waits while the user is asked whether to cancel, returns 0 once
-// cancelling is confirmed, else reads up to count bytes and returns how many
-// came (0 on a read error).
-int32_t read_payload(unsigned char* buffer, int32_t count);
 
 // The installer's own file: the name it was started by, with ".exe" appended
 // unless it already ends in it (any letter case). False when that does not
@@ -28,11 +18,20 @@ int32_t read_payload(unsigned char* buffer, int32_t count);
 bool installer_file_name(char* out, const char* program_name);
 
 // Opens the installer's own file, goes to the configured payload offset and
-// reads the header and the directory into directory_buffer, refusing a
-// directory that does not fit the rules for extraction into folder (which
-// ends in '\\'). On success the extraction is set up for that folder (see
-// extract_sink.h) and null is returned; otherwise the message to show, with
-// the installer file already closed.
-const char* open_payload(const char* program_name, const char* folder);
+// reads the header into payload_header and the directory into
+// directory_buffer, refusing a directory that breaks the rules (its names
+// are checked on their own here; against the installation folder when the
+// payload is extracted). Returns null, the file left open at the first byte
+// of the stream, or the message to show, the file closed.
+const char* open_payload(const char* program_name);
+
+// Waits while the user is asked whether to cancel; then true once
+// cancelling is confirmed: nothing more is read.
+bool payload_stopped();
+
+// The decoder's input (DecoderInput, payload/decoder.h): the next bytes of
+// the file, in pieces of at most 4096, so that a pause takes effect within
+// a piece; 0 once stopped, on a read error and at the end of the file.
+int32_t next_payload_bytes(const unsigned char** bytes);
 
 void close_installer_file();

@@ -3,8 +3,8 @@
 #include <io.h>
 #include <windows.h>
 
-#include "payload/archive_reader.h"
 #include "payload/payload_hooks.h"
+#include "payload/payload_messages.h"
 #include "uninstaller/uninstall_data.h"
 
 #define LUME_CANNOT_CREATE_PREFIX "Cannot create file:\n    "

@@ -4,7 +4,9 @@
 // holds; where the payload begins, whether the user has paused or cancelled,
 // what the user sees of a file beginning and what a fatal error does belong
 // to the installer. It declares them here and the installer defines them
-// (tests define their own), so nothing in payload/ reaches up.
+// (installer/payload_hooks.cpp), so nothing in payload/ reaches up. The
+// Windows-side tests link the installer's definitions and steer them
+// through its shared state and configuration block.
 #pragma once
 
 enum {

@@ -4,12 +4,14 @@
 // stream. A run costs about what it decodes, so most inputs ask for at most
 // 1 KiB, which reaches every table and copy path but the window's wrap; a
 // first byte 0xFF asks for 4 MiB - 32 KiB up to 4 MiB + 32 KiB, so that the
-// window may wrap (the seed "window_wrap" does). Besides the sanitizers'
-// checks on every table and window access, the decoder's promises are
-// checked: one byte per input call, output in whole windows and one last
-// short call, never more than the last match beyond the size asked for, and
-// no window byte written that was not handed out (decoder_window_fill.h
-// relies on that).
+// window may wrap (the seed "window_wrap" does). The stream reaches the
+// decoder in pieces of 1 to 16 bytes or whole, as the same bytes choose, so
+// that every refill meets a piece's end. Besides the sanitizers' checks on
+// every table and window access, the decoder's promises are checked: output
+// in whole windows and one last short call, never more than the last match
+// beyond the size asked for, no window byte written that was not handed
+// out (decoder_window_fill.h relies on that), and for small sizes the same
+// output, result and count of bytes used as from the stream in one piece.
 #include <stddef.h>
 #include <stdint.h>
 
@@ -26,16 +28,22 @@ constexpr size_t kCheckedBehind = 8;              // an 8-byte copy's reach past
 
 const uint8_t* stream;
 size_t stream_left;
+size_t piece_size;  // 0: the whole stream in one piece
+bool input_ended;
 uint64_t output_total;
+bool hashing;  // only small runs, which are compared
+uint64_t output_hash;
 size_t output_extent;  // window bytes handed out by the run, from its start
 bool short_call_seen;
 
-int32_t fuzz_input(unsigned char* buffer, int32_t count) {
-  if (count != 1) __builtin_trap();
-  if (stream_left == 0) return 0;
-  *buffer = *stream++;
-  --stream_left;
-  return 1;
+int32_t fuzz_input(const unsigned char** bytes) {
+  if (input_ended) __builtin_trap();  // asked again after the end
+  size_t count = piece_size == 0 || stream_left < piece_size ? stream_left : piece_size;
+  input_ended = count == 0;
+  *bytes = stream;
+  stream += count;
+  stream_left -= count;
+  return int32_t(count);
 }
 
 int32_t fuzz_output(const unsigned char* buffer, int32_t count) {
@@ -47,6 +55,8 @@ int32_t fuzz_output(const unsigned char* buffer, int32_t count) {
   (void)first;
   (void)last;
   output_total += uint64_t(count);
+  if (hashing)
+    for (int32_t i = 0; i < count; ++i) output_hash = (output_hash ^ buffer[i]) * 0x100000001B3ull;
   if (size_t(count) > output_extent) output_extent = size_t(count);
   return count;
 }
@@ -54,6 +64,36 @@ int32_t fuzz_output(const unsigned char* buffer, int32_t count) {
 uint32_t wanted_size(const uint8_t* data) {
   uint32_t field = uint32_t(data[1]) << 8 | data[2];
   return data[0] == kWrapFlag ? kLargeBase + field : field & kSmallMask;
+}
+
+// Pieces of 1 to 16 bytes from the small sizes' unused high bits, else whole.
+size_t piece_of(const uint8_t* data) {
+  return data[0] == kWrapFlag || (data[1] & 0x80) == 0 ? 0 : size_t(data[1] >> 2 & 0x0F) + 1;
+}
+
+struct Run {
+  DecodeResult result;
+  uint64_t total, hash, used;
+};
+
+Run run(const uint8_t* data, size_t size, uint32_t wanted, size_t piece) {
+  stream = data + 3;
+  stream_left = size - 3;
+  piece_size = piece;
+  input_ended = false;
+  output_total = 0;
+  output_hash = 0xCBF29CE484222325ull;
+  output_extent = 0;
+  short_call_seen = false;
+  hashing = data[0] != kWrapFlag;
+  DecodeResult result = decode_stream(fuzz_input, fuzz_output, wanted);
+
+  // Behind what the run handed out the window must still hold the fill's
+  // spaces; the next fill restores only what was handed out.
+  for (size_t i = output_extent; i < output_extent + kCheckedBehind && i < kWindowSize; ++i)
+    if (fuzz_window[i] != kWindowFill) __builtin_trap();
+  fuzz_window_changed = output_extent;
+  return {result, output_total, output_hash, decoder_bytes_used()};
 }
 
 }  // namespace
@@ -75,20 +115,16 @@ extern "C" size_t LLVMFuzzerCustomMutator(uint8_t* data, size_t size, size_t max
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 3) return 0;
   uint32_t wanted = wanted_size(data);
-  stream = data + 3;
-  stream_left = size - 3;
-  output_total = 0;
-  output_extent = 0;
-  short_call_seen = false;
-  DecodeResult result = decode_stream(fuzz_input, fuzz_output, wanted);
-  if (result != decode_ok && result != decode_corrupt) __builtin_trap();
-  if (output_total > uint64_t(wanted) + 255) __builtin_trap();
-  if (wanted == 0 && output_total != 0) __builtin_trap();
-
-  // Behind what the run handed out the window must still hold the fill's
-  // spaces; the next fill restores only what was handed out.
-  for (size_t i = output_extent; i < output_extent + kCheckedBehind && i < kWindowSize; ++i)
-    if (fuzz_window[i] != kWindowFill) __builtin_trap();
-  fuzz_window_changed = output_extent;
+  size_t piece = piece_of(data);
+  Run first = run(data, size, wanted, piece);
+  if (first.result != decode_ok && first.result != decode_corrupt) __builtin_trap();
+  if (first.total > uint64_t(wanted) + 255) __builtin_trap();
+  if (wanted == 0 && first.total != 0) __builtin_trap();
+  if (piece != 0) {
+    Run whole = run(data, size, wanted, 0);
+    if (whole.result != first.result || whole.total != first.total || whole.hash != first.hash ||
+        whole.used != first.used)
+      __builtin_trap();
+  }
   return 0;
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstring>
 #include <string>
 
@@ -69,4 +70,9 @@ TEST(BoundedText, EndingTests) {
   EXPECT_FALSE(ends_with_ignoring_case("setup", ".exe"));
   EXPECT_FALSE(ends_with_ignoring_case("exe", ".exe"));
   EXPECT_FALSE(ends_with_ignoring_case("setup.exe.bak", ".exe"));
+}
+
+TEST(BoundedText, LowersExactlyTheAsciiCapitals) {
+  for (int c = 0; c < 256; ++c)
+    EXPECT_EQ(lower_ascii(char(c)), char(std::tolower(c))) << c;  // the C locale's tolower
 }

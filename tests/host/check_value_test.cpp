@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
 #include <string>
 
 #include "tests/support/payload_bytes.h"
+#include "tests/support/random_bytes.h"
 
 namespace {
 uint32_t check_of(const std::string& s) {
@@ -23,14 +23,13 @@ TEST(CheckValue, KnownValues) {
 }
 
 TEST(CheckValue, AgreesWithBitwiseDefinitionInAnyChunking) {
-  std::mt19937 rng(7);
-  std::string data(10000, '\0');
-  for (char& c : data) c = static_cast<char>(rng());
+  lume_test::Random random(7);
+  std::string data = random.bytes(10000);
   build_crc_table();
   uint32_t reg = kCheckPreset;
   size_t at = 0;
   while (at < data.size()) {
-    size_t n = std::min<size_t>(data.size() - at, rng() % 700);
+    size_t n = std::min<size_t>(data.size() - at, random.below(700));
     reg = update_check(reg, reinterpret_cast<const unsigned char*>(data.data() + at),
                        static_cast<uint32_t>(n));
     at += n;

@@ -1,60 +1,45 @@
 // lume encode and lume decode, run as the user runs them.
-#include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <algorithm>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
+
+#include "tests/host/lume_tool_test.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 
-class CodecCommands : public ::testing::Test {
+class CodecCommands : public lume_test::ToolTest {
  protected:
-  void SetUp() override {
-    folder_ = fs::temp_directory_path() /
-              ("lume_codec_cli_" + std::to_string(std::random_device{}()));
-    fs::create_directories(folder_);
-  }
-  void TearDown() override { fs::remove_all(folder_); }
-
   fs::path path(const std::string& name) const { return folder_ / name; }
 
   // Runs lume with arguments; returns its exit status, keeps its messages.
   int lume(const std::string& arguments) {
-    std::string command = std::string(LUME_PROGRAM) + " " + arguments + " 2>" +
-                          path("messages").string();
-    int status = std::system(command.c_str());
-    std::ifstream in(path("messages"));
-    messages_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return WEXITSTATUS(status);
+    lume_test::ToolOutcome outcome = run(arguments);
+    messages_ = outcome.err;
+    return outcome.status;
   }
 
   void write(const std::string& name, const Bytes& bytes) {
-    std::ofstream(path(name), std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    lume_test::write_file(path(name), std::string(bytes.begin(), bytes.end()));
   }
 
-  Bytes read(const std::string& name) {
-    std::ifstream in(path(name), std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  }
+  Bytes read(const std::string& name) { return lume_test::read_bytes(path(name)); }
 
-  // Nothing but the named files is left in the folder.
+  // The files in the folder besides what the fixture put there.
   std::vector<std::string> files() {
+    const std::set<std::string> fixture = {"stub.exe", "lume.toml", "src", "out.txt", "err.txt"};
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder_))
-      if (entry.path().filename() != "messages") names.push_back(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(folder_.path()))
+      if (!fixture.count(entry.path().filename().string()))
+        names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
   }
 
-  fs::path folder_;
   std::string messages_;
 };
 
@@ -96,23 +81,28 @@ TEST_F(CodecCommands, DecodeWritesTheWholeLastMatchPastTheSize) {
   EXPECT_EQ(read("out"), Bytes(10, 'a'));
 }
 
-TEST_F(CodecCommands, DecodeRefusesCorruptTablesAndLeavesNoOutput) {
+// Each way a stream can be unsound, named as such, and no output left.
+TEST_F(CodecCommands, DecodeRefusesUnsoundStreamsAndLeavesNoOutput) {
   // Block size 5, then a length-code count of 31: more than 19 symbols.
   write("bad", {0x00, 0x05, 0xF8, 0x00, 0x00, 0x00});
-  EXPECT_NE(lume("decode --size 5 " + path("bad").string() + " " + path("out").string()), 0);
-  EXPECT_NE(messages_.find("bad: corrupt stream"), std::string::npos) << messages_;
-  EXPECT_EQ(files(), (std::vector<std::string>{"bad"}));
-}
-
-TEST_F(CodecCommands, DecodeRefusesAStreamThatEndsEarly) {
   write("in", sample(50000));
-  ASSERT_EQ(lume("encode " + path("in").string() + " " + path("stream").string()), 0);
+  ASSERT_EQ(lume("encode in stream"), 0) << messages_;
   Bytes stream = read("stream");
   stream.resize(stream.size() / 2);
   write("cut", stream);
-  EXPECT_NE(lume("decode --size 50000 " + path("cut").string() + " " + path("out").string()), 0);
-  EXPECT_NE(messages_.find("cut: corrupt stream"), std::string::npos) << messages_;
-  EXPECT_EQ(files(), (std::vector<std::string>{"cut", "in", "stream"}));
+  const struct {
+    const char* arguments;
+    const char* message;
+  } cases[] = {
+      {"decode --size 5 bad out", "lume: bad: corrupt stream: a block's code tables are invalid"},
+      {"decode --size 50000 cut out", "lume: cut: corrupt stream: it is cut short"},
+      {"decode --size 50001 stream out", "lume: stream: corrupt stream: it ends after 50000 of "},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(lume(c.arguments), 1) << c.arguments;
+    EXPECT_EQ(messages_.rfind(c.message, 0), 0u) << messages_;
+  }
+  EXPECT_EQ(files(), (std::vector<std::string>{"bad", "cut", "in", "stream"}));
 }
 
 TEST_F(CodecCommands, EncodeNamesAMissingInputAndRefusesUnknownLevels) {

@@ -6,6 +6,7 @@
 #include <random>
 #include <vector>
 
+#include "tests/support/random_bytes.h"
 #include "tools/lume/codec/binary_trees.h"
 #include "tools/lume/codec/hash_chains.h"
 
@@ -119,9 +120,7 @@ TEST(HashChains, FindTheMostWorthwhileMatch) {
 }
 
 TEST(HashChains, PreferANearMatchToASlightlyLongerFarOne) {
-  Bytes buffer(200000, 0);
-  std::mt19937 rng(5);
-  for (uint8_t& b : buffer) b = uint8_t(rng());
+  Bytes buffer = lume_test::random_bytes<Bytes>(200000, 5);
   const char* far = "abcdefghi";
   std::copy(far, far + 9, buffer.begin() + 10);      // 9 bytes, some 190000 back
   std::copy(far, far + 8, buffer.begin() + 199900);  // 8 bytes, 90 back

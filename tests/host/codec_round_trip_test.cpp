@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/random_bytes.h"
 #include "tools/lume/codec/decode.h"
 #include "tools/lume/codec/encoder.h"
 #include "tools/lume/codec/stream_encoder.h"
@@ -15,13 +16,6 @@ namespace lume::codec {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-Bytes random_bytes(size_t size, uint32_t seed) {
-  std::mt19937 rng(seed);
-  Bytes out(size);
-  for (uint8_t& b : out) b = uint8_t(rng());
-  return out;
-}
 
 // Words drawn with a skewed distribution, so that matches are short and
 // near and literals are far from uniform.
@@ -76,7 +70,7 @@ TEST_P(EveryLevel, RoundTripsEmptyAndTinyInputs) {
 }
 
 TEST_P(EveryLevel, RoundTripsRandomTextAndBinaryInputs) {
-  expect_round_trip(random_bytes(300000, 1), GetParam());
+  expect_round_trip(lume_test::random_bytes<Bytes>(300000, 1), GetParam());
   expect_round_trip(text_bytes(500000, 2), GetParam());
   expect_round_trip(record_bytes(400000, 3), GetParam());
 }
@@ -92,7 +86,7 @@ TEST_P(EveryLevel, CompressesRedundantInputWell) {
 }
 
 TEST_P(EveryLevel, KeepsRandomInputNearItsSize) {
-  Bytes noise = random_bytes(200000, 5);
+  Bytes noise = lume_test::random_bytes<Bytes>(200000, 5);
   EncodeOptions options;
   options.level = GetParam();
   EXPECT_LT(encode(noise, options).size(), noise.size() + noise.size() / 100);
@@ -103,7 +97,7 @@ TEST_P(EveryLevel, KeepsRandomInputNearItsSize) {
 // window.
 TEST_P(EveryLevel, RoundTripsMatchesAcrossTheWholeWindow) {
   constexpr size_t kRepeat = 300000, kFrom = 1000;
-  Bytes data = random_bytes(kWindowSize + 2 * kRepeat, 8);
+  Bytes data = lume_test::random_bytes<Bytes>(kWindowSize + 2 * kRepeat, 8);
   std::copy_n(data.begin() + kFrom, kRepeat, data.begin() + kFrom + kWindowSize - 1);
   EncodeOptions options;
   options.level = GetParam();
@@ -116,7 +110,7 @@ TEST_P(EveryLevel, RoundTripsMatchesAcrossTheWholeWindow) {
 // before it as history: matches reach back across the cuts, also past a
 // whole segment. The stream is the same for any threads and input pieces.
 TEST_P(EveryLevel, RoundTripsAnInputCutIntoSegments) {
-  Bytes once = random_bytes(size_t(1) << 20, 9);
+  Bytes once = lume_test::random_bytes<Bytes>(size_t(1) << 20, 9);
   Bytes data;
   for (int copy = 0; copy < 4; ++copy) data.insert(data.end(), once.begin(), once.end());
   data.resize(data.size() + 1000, 'z');
@@ -161,7 +155,7 @@ TEST(Encoder, UsesThePresetSpacesBeforeTheFirstByte) {
 // The bound on memory: a caller that writes faster than the threads encode
 // waits, so that no more than two segments per thread are in hand.
 TEST(Encoder, HoldsAtMostTwoSegmentsPerThread) {
-  Bytes data = random_bytes(size_t(6) << 20, 10);
+  Bytes data = lume_test::random_bytes<Bytes>(size_t(6) << 20, 10);
   for (int jobs : {1, 2}) {
     EncodeOptions options;
     options.level = kFastestLevel;

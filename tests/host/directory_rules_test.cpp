@@ -39,10 +39,14 @@ TEST(DirectoryRules, RefusesEntriesThatDoNotFitTheDirectory) {
   EXPECT_EQ(check(two, 20, +1), directory_overrun);     // a third entry that is not there
   EXPECT_EQ(check(two, 20, -1), directory_not_filled);  // the second entry left over
 
+  // One entry cut at every length: inside its fields, right behind them,
+  // inside its name. What lies past the cut reads as a name of 255 bytes.
   std::vector<unsigned char> dir = lume_test::directory_bytes({{"abc", 0}});
-  // Cut inside the fixed part, and inside the name.
-  for (size_t cut : {size_t(10), size_t(33), size_t(35)}) {
-    EXPECT_EQ(check_directory(dir.data(), static_cast<uint32_t>(cut), 1, 0, 20), directory_overrun)
+  for (size_t cut = 0; cut <= dir.size(); ++cut) {
+    std::vector<unsigned char> part(dir.begin(), dir.begin() + std::ptrdiff_t(cut));
+    part.resize(dir.size() + 256, 0xFF);
+    EXPECT_EQ(check_directory(part.data(), static_cast<uint32_t>(cut), 1, 0, 20),
+              cut == dir.size() ? directory_ok : directory_overrun)
         << cut;
   }
 }
@@ -54,9 +58,13 @@ TEST(DirectoryRules, RefusesSizesThatDoNotAddUp) {
   EXPECT_EQ(check({{"a", 0xFFFFFFFFu}, {"b", 2}}, 20, 0, 0), directory_size_mismatch);
 }
 
-TEST(DirectoryRules, RefusesADirectoryLargerThanItsBuffer) {
-  std::vector<unsigned char> big(kDirectoryBufferSize + 1);
-  EXPECT_EQ(check_directory(big.data(), kDirectoryBufferSize + 1, 0, 0, 3), directory_too_large);
+TEST(DirectoryRules, TakesADirectoryThatFillsItsBufferAndNoMore) {
+  for (uint32_t size : {uint32_t(kDirectoryBufferSize), uint32_t(kDirectoryBufferSize + 1)}) {
+    std::vector<RawEntry> entries = lume_test::entries_filling(size);
+    EXPECT_EQ(check(entries, 3),
+              size == kDirectoryBufferSize ? directory_ok : directory_too_large)
+        << size;
+  }
 }
 
 TEST(DirectoryRules, RefusesBadNames) {

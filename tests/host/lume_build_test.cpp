@@ -252,11 +252,16 @@ TEST_F(Build, RefusesPayloadsPastTheInstallersLimits) {
   EXPECT_NE(refusal().find("an installer holds less than 4 GiB"), std::string::npos);
   fs::remove(folder_ / "src/huge.bin");
 
-  // Entries of 33 + 124 bytes: 835 take 131095 bytes of directory, 834 take 130938.
-  for (int k = 0; k < 835; ++k) write_file(folder_ / "src" / fmt::format("{:0124}", k), "");
-  EXPECT_NE(refusal().find("the installer holds at most 131072"), std::string::npos);
-  fs::remove(folder_ / "src" / fmt::format("{:0124}", 0));
+  // 834 entries of 33 + 124 bytes take 130938 bytes of directory; one of
+  // 33 + 102 more makes 131073, one of 33 + 101 the largest allowed.
+  for (int k = 0; k < 834; ++k) write_file(folder_ / "src" / fmt::format("{:0124}", k), "");
+  write_file(folder_ / "src" / std::string(102, 'n'), "");
+  EXPECT_NE(refusal().find("takes 131073 bytes; the installer holds at most 131072"),
+            std::string::npos);
+  fs::rename(folder_ / "src" / std::string(102, 'n'), folder_ / "src" / std::string(101, 'n'));
   EXPECT_EQ(refusal(), "built");
+  EXPECT_EQ(read_installer(request_.output, lume_test::fake_stubs()).header.directory_size,
+            131072u);
 }
 
 TEST_F(Build, LeavesAnEarlierInstallerInTheSourceFolderOut) {

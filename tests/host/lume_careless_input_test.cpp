@@ -4,12 +4,11 @@
 #include <fmt/core.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 
-#include "tests/host/lume_test_files.h"
+#include "tests/host/lume_tool_test.h"
 
 namespace fs = std::filesystem;
 using lume_test::read_bytes;
@@ -20,21 +19,15 @@ namespace {
 
 using Outcome = lume_test::ToolOutcome;
 
-class CarelessInput : public testing::Test {
+class CarelessInput : public lume_test::ToolTest {
  protected:
   CarelessInput() {
-    lume_test::write_fake_stub(folder_ / "stub.exe");
     write_project("lume.toml", "title = \"TitleToForge\"\nfolder = \"Fold\"\nsource = \"src\"\n");
-    write_file(folder_ / "src/a.txt", "some contents");
     write_file(folder_ / "src/b.txt", "other contents");
   }
 
   void write_project(const std::string& name, const std::string& text) {
     write_file(folder_ / name, text);
-  }
-
-  Outcome run(const std::string& arguments) {
-    return lume_test::run_tool(folder_.path(), LUME_TOOL, arguments);
   }
 
   // Builds setup.exe from lume.toml and overwrites the first text after the
@@ -52,8 +45,6 @@ class CarelessInput : public testing::Test {
   }
 
   bool wrote(const std::string& name) { return fs::exists(folder_ / name); }
-
-  lume_test::ScratchFolder folder_;
 };
 
 bool says(const Outcome& o, const std::string& text) {

@@ -1,9 +1,8 @@
 // The lume executable as its users run it: exit codes, messages, stubs.
 #include <fmt/core.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include "tests/host/lume_test_files.h"
+#include "tests/host/lume_tool_test.h"
 
 namespace fs = std::filesystem;
 using lume_test::read_file;
@@ -12,22 +11,7 @@ using lume_test::write_file;
 namespace {
 
 using Outcome = lume_test::ToolOutcome;
-
-class Cli : public testing::Test {
- protected:
-  Cli() {
-    lume_test::write_fake_stub(folder_ / "stub.exe");
-    write_file(folder_ / "lume.toml", "title = \"T\"\nfolder = \"F\"\nsource = \"src\"\n");
-    write_file(folder_ / "src/a.txt", "some contents");
-  }
-
-  // Runs lume (or another copy of it) with arguments in the scratch folder.
-  Outcome run(const std::string& arguments, const fs::path& tool = LUME_TOOL) {
-    return lume_test::run_tool(folder_.path(), tool, arguments);
-  }
-
-  lume_test::ScratchFolder folder_;
-};
+using Cli = lume_test::ToolTest;
 
 }  // namespace
 

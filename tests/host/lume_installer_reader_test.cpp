@@ -4,6 +4,7 @@
 #include "tests/support/payload_bytes.h"
 #include "tools/lume/archive/installer_reader.h"
 #include "tools/lume/base/error.h"
+#include "tools/lume/stub/pe_image.h"
 #include "tools/lume/stub/stub_patcher.h"
 
 using namespace lume;
@@ -130,6 +131,20 @@ TEST(InstallerReader, RefusesFilesWithoutTheSectionOrCutWithinIt) {
       << refusal(headless);
 }
 
+TEST(PeImage, RefusesAFileCutAnywhereInItsSectionTable) {
+  for (bool pe32_plus : {false, true}) {
+    const std::vector<uint8_t> stub = lume_test::fake_stub(pe32_plus);
+    const size_t table = 0x80 + 24 + (pe32_plus ? 240 : 224), end = table + 4 * 40;
+    for (size_t cut = table; cut <= end; ++cut) {
+      std::string problem;
+      std::optional<PeImage> image =
+          read_pe_image(std::span<const uint8_t>(stub.data(), cut), problem);
+      EXPECT_EQ(image ? image->sections.size() : 0u, cut == end ? 4u : 0u) << cut;
+      EXPECT_EQ(problem, cut == end ? "" : "its section table lies outside the file") << cut;
+    }
+  }
+}
+
 TEST(InstallerReader, FindsTheCertificateTableInBothHeaderForms) {
   for (bool pe32_plus : {false, true}) {
     std::vector<uint8_t> bytes = installer({{"a.txt", 0}}, "", pe32_plus);
@@ -146,31 +161,29 @@ TEST(InstallerReader, FindsTheCertificateTableInBothHeaderForms) {
 // only when its entries' headers are sound, and from the stream's end only
 // across the up to seven zeros that align it; anything else is stray bytes.
 TEST(InstallerReader, CallsOnlyASoundCertificateTableOne) {
-  struct Case {
-    uint32_t length;
-    uint16_t revision, type;
-    size_t zeros;
-    bool table;
-  };
-  const Case cases[] = {{16, 0x0200, 2, 0, true},  {12, 0x0100, 1, 7, true},
-                        {16, 0x0200, 4, 8, false}, {7, 0x0200, 2, 0, false},
-                        {17, 0x0200, 2, 0, false}, {16, 0x0300, 2, 0, false},
-                        {16, 0x0200, 0, 0, false}, {16, 0x0200, 5, 0, false}};
-  for (const Case& c : cases) {
+  // Whether a 16-byte table behind the stream, its one entry's header
+  // given, behind the zeros given, is called a certificate table.
+  auto seen = [](uint32_t length, uint16_t revision, uint16_t type, size_t zeros) {
     std::vector<uint8_t> bytes = installer({{"a.txt", 0}});
-    bytes.insert(bytes.end(), c.zeros, 0);
+    bytes.insert(bytes.end(), zeros, 0);
     const size_t table = bytes.size();
     bytes.resize(table + 16, 0xAB);
-    lume_test::put_le(bytes, table, c.length, 4);
-    lume_test::put_le(bytes, table + 4, c.revision, 2);
-    lume_test::put_le(bytes, table + 6, c.type, 2);
+    lume_test::put_le(bytes, table, length, 4);
+    lume_test::put_le(bytes, table + 4, revision, 2);
+    lume_test::put_le(bytes, table + 6, type, 2);
     const size_t entry = 0x80 + 24 + 96 + 4 * 8;
     lume_test::put_le(bytes, entry, table, 4);
     lume_test::put_le(bytes, entry + 4, 16, 4);
-    Installer in = parsed(bytes);
-    Behind behind = behind_stream(in, 0);
-    EXPECT_EQ(behind.certificate_table, c.table) << c.length << " " << c.revision << " " << c.type
-                                                  << " after " << c.zeros << " zeros";
-    EXPECT_EQ(behind.size, 16 + c.zeros);
-  }
+    Behind behind = behind_stream(parsed(bytes), 0);
+    EXPECT_EQ(behind.size, 16 + zeros);
+    return behind.certificate_table;
+  };
+  for (size_t zeros = 0; zeros <= 8; ++zeros)
+    EXPECT_EQ(seen(16, 0x0200, 2, zeros), zeros < 8) << zeros;
+  for (uint16_t type = 0; type <= 5; ++type)
+    EXPECT_EQ(seen(16, 0x0200, type, 0), type >= 1 && type <= 4) << type;
+  for (uint16_t revision : {0x0000, 0x0100, 0x0200, 0x0300})
+    EXPECT_EQ(seen(16, revision, 2, 0), revision == 0x0100 || revision == 0x0200) << revision;
+  for (uint32_t length : {7u, 12u, 16u, 17u})
+    EXPECT_EQ(seen(length, 0x0200, 2, 0), length == 12 || length == 16) << length;
 }

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
+#include <locale.h>
+#include <wctype.h>
 
 #include "tests/host/lume_test_files.h"
 #include "tools/lume/base/error.h"
+#include "tools/lume/base/text.h"
 #include "tools/lume/project/payload_names.h"
 
 using lume::payload_name;
@@ -74,4 +77,21 @@ TEST(CaseCollisions, RefusesNamesThatDifferOnlyInLetterCase) {
 
 TEST(CaseCollisions, RefusesAFileWhereAFolderStands) {
   EXPECT_NE(collision({"docs", "Docs/a.txt"}).find("is a file"), std::string::npos);
+}
+
+// Each range the fold covers, one point past both its ends, against the
+// system's lower case. U+0130 (capital I with a dot) is folded by Windows
+// to no other letter.
+TEST(CaseFold, LowersEveryCapitalOfItsRangesAndNothingPastThem) {
+  locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(0));
+  ASSERT_NE(utf8, locale_t(0));
+  for (auto [first, last] : {std::pair{0, 0x17F}, {0x390, 0x3AC}, {0x400, 0x430}}) {
+    for (int32_t c = first; c <= last; ++c) {
+      std::string text, lower;
+      lume::append_utf8(text, c);
+      lume::append_utf8(lower, c == 0x130 ? c : int32_t(towlower_l(wint_t(c), utf8)));
+      EXPECT_EQ(lume::fold_case(text), lower) << std::hex << c;
+    }
+  }
+  freelocale(utf8);
 }

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <stdlib.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -183,30 +182,6 @@ std::string error_text(Work&& work) {
     return e.what();
   }
   return "";
-}
-
-// How a run of a lume executable ended, and what it printed.
-struct ToolOutcome {
-  int status;  // the exit status; -1 when it did not exit (a signal)
-  std::string out;
-  std::string err;
-};
-
-// Runs a shell command in folder, $LUME naming the tool; what it printed
-// is kept there as out.txt and err.txt.
-inline ToolOutcome run_shell(const fs::path& folder, const fs::path& tool,
-                             const std::string& command) {
-  std::string line = "cd '" + folder.string() + "' && LUME='" + tool.string() + "' && (" +
-                     command + ") >out.txt 2>err.txt";
-  int status = std::system(line.c_str());
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(folder / "out.txt"),
-          read_file(folder / "err.txt")};
-}
-
-// Runs tool with arguments (shell words) in folder.
-inline ToolOutcome run_tool(const fs::path& folder, const fs::path& tool,
-                            const std::string& arguments) {
-  return run_shell(folder, tool, "\"$LUME\" " + arguments);
 }
 
 inline void write_fake_stub(const fs::path& path,

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -77,6 +78,35 @@ TEST_F(Cutter, ClosesEachFileOnlyWhenTheNextByteArrivesAndEmptyOnesAfterTheLast)
   cut_empty_entries(&cutter_, &calls_);
   EXPECT_EQ(recorder_.calls,
             (std::vector<std::string>{"close c ok", "open tail", "close tail ok"}));
+}
+
+// Every chunk size from one byte to the whole stream gives the same files:
+// each opened, written with its bytes and closed with a good check, empty
+// ones among them, in directory order.
+TEST_F(Cutter, ChunksOfEverySizeGiveTheSameFiles) {
+  const std::vector<std::pair<std::string, std::string>> files = {
+      {"empty", ""}, {"a", "abc"}, {"b", "d"}, {"mid", ""}, {"c", "efghijk"}, {"tail", ""}};
+  std::string stream;
+  for (const auto& file : files) stream += file.second;
+  for (size_t chunk = 1; chunk <= stream.size(); ++chunk) {
+    start(files);
+    for (size_t at = 0; at < stream.size(); at += chunk)
+      ASSERT_EQ(cut(stream.substr(at, chunk)), std::min(chunk, stream.size() - at)) << chunk;
+    cut_empty_entries(&cutter_, &calls_);
+    std::vector<std::string> got, want;
+    for (const std::string& call : recorder_.calls) {
+      if (call.rfind("write ", 0) == 0 && got.back().rfind("write ", 0) == 0)
+        got.back() += call.substr(call.find(':') + 1);  // one write per file, joined
+      else
+        got.push_back(call);
+    }
+    for (const auto& [name, contents] : files) {
+      want.push_back("open " + name);
+      if (!contents.empty()) want.push_back("write " + name + ":" + contents);
+      want.push_back("close " + name + " ok");
+    }
+    EXPECT_EQ(got, want) << "chunks of " << chunk;
+  }
 }
 
 TEST_F(Cutter, AFailedWriteIsNotConsumedButShowsWhenTheFileIsChecked) {

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "robot/registry.h"
+#include "tests/support/random_bytes.h"
 #include "tests/support/shell_links.h"
 #include "tests/support/test_files.h"
 
@@ -17,18 +18,6 @@ namespace lume_test {
 using namespace lume_robot;
 
 namespace {
-
-// xorshift32: the same files for the same seed, on every machine.
-struct Random {
-  uint32_t state;
-  uint32_t next() {
-    state ^= state << 13;
-    state ^= state >> 17;
-    state ^= state << 5;
-    return state;
-  }
-  uint32_t below(uint32_t n) { return next() % n; }
-};
 
 // Folders from the installation folder itself down to five levels, one
 // of them named in code page 1252.
@@ -54,12 +43,6 @@ const char* const kWords[] = {"lume ", "setup ", "file ", "folder ", "the ", "pa
 uint64_t some_time(Random& random) {
   const uint64_t year_2000 = 125911584000000000ull;
   return year_2000 + uint64_t(random.below(631152000)) * 10000000ull + random.below(10000000);
-}
-
-std::string random_bytes(Random& random, size_t size) {
-  std::string bytes(size, '\0');
-  for (char& c : bytes) c = char(random.next() >> 24);
-  return bytes;
 }
 
 std::string some_text(Random& random, size_t size) {
@@ -172,7 +155,7 @@ std::string gradient_trouble(const ScreenImage& image, int x) {
 }  // namespace
 
 std::vector<PayloadFile> generated_product(unsigned count, uint32_t seed, size_t bulk) {
-  Random random{seed * 2654435761u + 12345u};
+  Random random(seed);
   std::vector<PayloadFile> files;
   const unsigned folders = sizeof kFolders / sizeof kFolders[0];
   for (unsigned i = 0; i < count; ++i) {
@@ -184,7 +167,7 @@ std::vector<PayloadFile> generated_product(unsigned count, uint32_t seed, size_t
     } else if (i % 3 == 0) {
       contents = some_text(random, random.below(i % 31 == 0 ? 200000 : 12000));
     } else {
-      contents = random_bytes(random, random.below(4000));
+      contents = random.bytes(random.below(4000));
     }
     uint64_t created = some_time(random), accessed = some_time(random);
     files.emplace_back(name, contents, created, accessed, some_time(random));
@@ -196,7 +179,7 @@ std::vector<PayloadFile> generated_product(unsigned count, uint32_t seed, size_t
   const size_t piece = 512 * 1024;
   for (size_t done = 0, n = 0; done < bulk; done += piece, ++n) {
     files.emplace_back("data\\bulk\\part " + std::to_string(n) + ".bin",
-                       random_bytes(random, std::min(piece, bulk - done)), some_time(random),
+                       random.bytes(std::min(piece, bulk - done)), some_time(random),
                        some_time(random), some_time(random));
   }
   files.emplace_back("zz last and empty.txt", "");

@@ -38,6 +38,15 @@ inline std::vector<unsigned char> directory_bytes(const std::vector<RawEntry>& e
   return out;
 }
 
+// Entries whose directory takes exactly size bytes (at least 34): names of
+// 200 characters and, to fill up, one shorter.
+inline std::vector<RawEntry> entries_filling(size_t size) {
+  const size_t full = 33 + 200;
+  std::vector<RawEntry> entries((size - 34) / full, RawEntry{std::string(200, 'n')});
+  entries.push_back({std::string(size - entries.size() * full - 33, 'n')});
+  return entries;
+}
+
 // Header (with the given or the true counts) followed by the directory.
 inline std::vector<unsigned char> header_and_directory(const std::vector<RawEntry>& entries) {
   std::vector<unsigned char> dir = directory_bytes(entries);

@@ -27,6 +27,7 @@ class BitWriter {
     put(value >> 16, n - 16);
   }
   const std::vector<uint8_t>& bytes() const { return bytes_; }
+  std::size_t bit_count() const { return bytes_.size() * 8 - (used_ == 0 ? 0 : 8 - used_); }
 
  private:
   std::vector<uint8_t> bytes_;

@@ -1,7 +1,8 @@
 // The extraction sink fed directly, the way the decoder feeds it: chunks of
 // any size against a hand-made directory. The failures that end the process
-// are tested through the installer probe (install_probe_test), a cancel
-// confirmed while a name is shown with the sequence (install_sequence_test).
+// are tested through the installer probe (install_probe_test) and the
+// shipped stub (bad_installer_test), a cancel confirmed while a name is
+// shown with the sequence (install_sequence_test).
 #include "payload/extract_sink.h"
 
 #include <windows.h>
@@ -13,7 +14,6 @@
 #include <vector>
 
 #include "installer/shared_state.h"
-#include "payload/archive_reader.h"
 #include "payload/check_value.h"
 #include "tests/support/payload_bytes.h"
 #include "tests/support/test_files.h"
@@ -87,7 +87,7 @@ class ExtractSink : public ::testing::Test {
     DeleteFileA(data_path_.c_str());
   }
 
-  // Puts the directory of files where the archive reader leaves it.
+  // Sets the sink up for files, as the extraction entry does.
   void prepare(const std::vector<PayloadFile>& files) {
     std::vector<RawEntry> entries;
     stream_.clear();
@@ -96,12 +96,10 @@ class ExtractSink : public ::testing::Test {
                          f.creation, f.last_access, f.last_write});
       stream_ += f.contents;
     }
-    std::vector<unsigned char> directory = lume_test::directory_bytes(entries);
-    ASSERT_LE(directory.size(), sizeof directory_buffer);
-    std::copy(directory.begin(), directory.end(), directory_buffer);
+    directory_ = lume_test::directory_bytes(entries);
     PayloadHeader header = {uint32_t(files.size()), uint32_t(stream_.size()),
-                            uint32_t(directory.size())};
-    start_extraction(install_folder_.c_str(), directory_buffer, header);
+                            uint32_t(directory_.size())};
+    start_extraction(install_folder_.c_str(), directory_.data(), header);
   }
 
   // Hands stream bytes [from, from + count) to the sink; returns its result.
@@ -136,6 +134,7 @@ class ExtractSink : public ::testing::Test {
   }
 
   std::string folder_, install_folder_, data_path_, stream_;
+  std::vector<unsigned char> directory_;  // the sink walks it while it extracts
 };
 
 const std::vector<PayloadFile> kMixed = {
@@ -151,10 +150,13 @@ const std::vector<PayloadFile> kMixed = {
 
 }  // namespace
 
-TEST_F(ExtractSink, CutsChunksOfEverySizeIntoTheSameFiles) {
+// Every chunk size is the cutter's own test (stream_cutter_test); here
+// single bytes, a size that ends chunks inside and behind files, and all
+// at once reach the disk alike.
+TEST_F(ExtractSink, CutsChunksOfAnySizeIntoTheSameFiles) {
   std::string total;
   for (const PayloadFile& f : kMixed) total += f.contents;
-  for (size_t chunk = 1; chunk <= total.size(); ++chunk) {
+  for (size_t chunk : {size_t(1), size_t(16), total.size()}) {
     SCOPED_TRACE("chunks of " + std::to_string(chunk));
     lume_test::remove_tree(install_folder_.substr(0, install_folder_.size() - 1));
     std::freopen(data_path_.c_str(), "wb", uninstall_data_file);

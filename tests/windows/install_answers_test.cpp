@@ -1,6 +1,7 @@
 // The user's answers, end to end through the shipped stub: declining
-// at the start, cancelling the folder dialog, declining desktop shortcuts,
-// and cancelling during the extraction, confirmed or taken back.
+// at the start, cancelling the folder dialog, declining desktop shortcuts
+// (with an empty group name), and cancelling during the extraction,
+// confirmed or taken back.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -99,7 +100,11 @@ TEST_F(InstallAnswers, CancellingTheFolderDialogEndsWithoutWritingAnything) {
   expect_nothing_written();
 }
 
+// With an empty group name, in the programs folder itself.
 TEST_F(InstallAnswers, DecliningDesktopShortcutsStillMakesTheStartMenuOnes) {
+  settings_.group.clear();
+  settings_.start_menu = {{"Lume E2E " + tag_ + ".lnk", "program.exe"},
+                          {"Lume E2E " + tag_ + " quiet.lnk", "program.exe /q"}};
   make_installer(kSmallProduct);
   InstallChoices choices;
   choices.desktop_answer = IDNO;

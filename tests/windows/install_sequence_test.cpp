@@ -1,7 +1,9 @@
 // The install sequence run inside the test process, from the folder choice
 // on, against installer files made here: a block of stub bytes with the
 // payload behind it. The robot answers its boxes from a second thread.
-// Outcomes that end the process are in install_probe_test.
+// Outcomes that end the process are in install_probe_test and
+// bad_installer_test; the unconfigured installer in archive_reader_test
+// and bad_installer_test.
 #include "installer/install_sequence.h"
 
 #include <windows.h>
@@ -14,11 +16,13 @@
 #include <thread>
 #include <vector>
 
+#include "common/bounded_text.h"
 #include "installer/config_block.h"
 #include "installer/shared_state.h"
 #include "payload/archive_reader.h"
-#include "payload/extract_sink.h"
+#include "payload/payload_messages.h"
 #include "robot/gui_robot.h"
+#include "tests/support/random_bytes.h"
 #include "tests/support/test_files.h"
 #include "robot/registry.h"
 #include "tests/support/test_installer.h"
@@ -179,10 +183,8 @@ TEST_F(InstallSequence, InstallsEveryFileThenRegistersTheUninstaller) {
 }
 
 TEST_F(InstallSequence, FilesSpanningTheDecodersFourMebibyteChunksComeOutWhole) {
-  std::string big(4194304 - 10, '\0');
-  for (size_t i = 0; i < big.size(); ++i) big[i] = char((i * 2654435761u) >> 13);
   std::vector<PayloadFile> files = {
-      {"big.bin", big}, {"across.bin", std::string(25, 'a')}, {"b.txt", "b"},
+      {"big.bin", lume_test::random_bytes(4194304 - 10, 3)}, {"across.bin", std::string(25, 'a')}, {"b.txt", "b"},
       {"c.txt", ""}, {"d.txt", "ddd"}};
   write_installer(files);
   std::vector<SeenWindow> boxes = install();
@@ -190,15 +192,6 @@ TEST_F(InstallSequence, FilesSpanningTheDecodersFourMebibyteChunksComeOutWhole) 
     EXPECT_TRUE(lume_test::read_file(folder_ + f.name) == f.contents) << f.name;
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].message(), "Installation Complete.");
-}
-
-TEST_F(InstallSequence, AnUnconfiguredInstallerLeavesTheUninstallerAndTheTitle) {
-  write_installer(kProduct);
-  std::snprintf(config.PayloadOffset, sizeof config.PayloadOffset, "%s", LUME_KEY_PAYLOAD_OFFSET);
-  expect_single_error(install(), kUnconfiguredMessage);
-  EXPECT_TRUE(lume_test::file_exists(folder_ + "lumeuins.exe"));
-  EXPECT_EQ(data_file(), title_ + "\n");
-  EXPECT_FALSE(key_exists(key()));
 }
 
 TEST_F(InstallSequence, AStreamThatEndsAtAFileBoundaryIsAnIncompleteFile) {
@@ -212,6 +205,15 @@ TEST_F(InstallSequence, AStreamThatEndsAtAFileBoundaryIsAnIncompleteFile) {
   EXPECT_FALSE(lume_test::file_exists(folder_ + "last empty\\one.txt"));
   EXPECT_EQ(data_file(), records_for({"hello.exe", "empty in the middle.txt", "doc\\en\\guide.txt"}));
   EXPECT_FALSE(key_exists(key()));
+}
+
+TEST_F(InstallSequence, RefusesANameThatDoesNotFitBelowTheChosenFolder) {
+  // The folder and the name make 260 characters: one more than a path holds.
+  std::string name(kPathCapacity - folder_.size(), 'n');
+  write_installer({{"first.txt", "1"}, {name, "2"}});
+  expect_single_error(install(), kCorruptedMessage);
+  EXPECT_EQ(data_file(), title_ + "\n");
+  EXPECT_FALSE(lume_test::file_exists(folder_ + "first.txt"));
 }
 
 TEST_F(InstallSequence, WaitsForThePostInstallProgramBeforeTheCompletionBox) {

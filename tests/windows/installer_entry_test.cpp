@@ -74,12 +74,6 @@ class InstallerEntry : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(InstallerEntry, DecliningTheStartQuestionEndsWithExitCode1) {
-  ChildProcess setup = start_and_answer(IDNO);
-  EXPECT_EQ(setup.wait_exit(), 1u);
-  EXPECT_FALSE(lume_test::folder_exists(folder_));
-}
-
 TEST_F(InstallerEntry, AcceptingInstallsIntoTheProposedFolder) {
   ChildProcess setup = start_and_answer(IDYES);
   std::optional<SeenWindow> folder_dialog =

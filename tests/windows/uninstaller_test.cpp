@@ -288,42 +288,49 @@ class Uninstaller : public ::testing::Test {
 
 // What another program of the user may have put into the temporary folder
 // beforehand, a program under the copy's name, is neither run nor replaced.
+// The temporary folder is TEMP, or TMP when TEMP is not set.
 TEST_F(Uninstaller, LauncherRestartsFromACopyInANewFolderOfItsOwn) {
-  ASSERT_TRUE(lume_test::write_file(temp_ + "lumeuinsx.exe", "planted"));
-  std::vector<std::string> environment =
-      environment_with_temp(temp_.substr(0, temp_.size() - 1));
-  ChildProcess launcher = ChildProcess::start(lume_test::quoted(installed()), &environment);
-  ASSERT_TRUE(launcher.started());
-  std::vector<SeenWindow> shown;
-  EXPECT_EQ(robot_.watch_until_exit(launcher, &shown), 0u);
-  EXPECT_TRUE(shown.empty()) << "the launcher showed a window";
+  const std::string temp = temp_.substr(0, temp_.size() - 1);
+  const std::vector<std::pair<const char*, std::vector<std::string>>> cases = {
+      {"TEMP", environment_with_temp(temp)},
+      {"TMP alone", lume_robot::environment_with({"TEMP"}, {{"TMP", temp}})}};
+  for (const auto& [what, environment] : cases) {
+    SCOPED_TRACE(what);
+    if (what != cases.front().first) lay_out_installation();
+    ASSERT_TRUE(lume_test::write_file(temp_ + "lumeuinsx.exe", "planted"));
+    ChildProcess launcher = ChildProcess::start(lume_test::quoted(installed()), &environment);
+    ASSERT_TRUE(launcher.started());
+    std::vector<SeenWindow> shown;
+    EXPECT_EQ(robot_.watch_until_exit(launcher, &shown), 0u);
+    EXPECT_TRUE(shown.empty()) << "the launcher showed a window";
 
-  std::optional<SeenWindow> question = robot_.wait_for({caption_, "#32770"});
-  ASSERT_TRUE(question);
-  EXPECT_NE(question->process_id, launcher.id());
-  DWORD copy = question->process_id;
-  // "<temp>\lume<32 hexadecimal digits>\lumeuinsx.exe"
-  std::string copy_path = image_of(copy);
-  std::string folder = copy_path.substr(0, copy_path.rfind('\\'));
-  EXPECT_EQ(copy_path.substr(folder.size()), "\\lumeuinsx.exe");
-  EXPECT_EQ(folder.substr(0, temp_.size() + 4), temp_ + "lume") << copy_path;
-  EXPECT_EQ(folder.size(), temp_.size() + 36) << copy_path;
-  confirm_and_complete(copy);
-  EXPECT_EQ(exit_code_of(copy, 10000), 0u);
+    std::optional<SeenWindow> question = robot_.wait_for({caption_, "#32770"});
+    ASSERT_TRUE(question);
+    EXPECT_NE(question->process_id, launcher.id());
+    DWORD copy = question->process_id;
+    // "<temp>\lume<32 hexadecimal digits>\lumeuinsx.exe"
+    std::string copy_path = image_of(copy);
+    std::string folder = copy_path.substr(0, copy_path.rfind('\\'));
+    EXPECT_EQ(copy_path.substr(folder.size()), "\\lumeuinsx.exe");
+    EXPECT_EQ(folder.substr(0, temp_.size() + 4), temp_ + "lume") << copy_path;
+    EXPECT_EQ(folder.size(), temp_.size() + 36) << copy_path;
+    confirm_and_complete(copy);
+    EXPECT_EQ(exit_code_of(copy, 10000), 0u);
 
-  expect_everything_recorded_is_gone();
-  EXPECT_FALSE(lume_test::file_exists(installed()));
-  // The installation folder and its emptied parent went with the data file.
-  EXPECT_FALSE(lume_test::folder_exists(folder_));
-  EXPECT_FALSE(lume_test::folder_exists(root_ + "Programs"));
-  EXPECT_EQ(lume_test::read_file(temp_ + "lumeuinsx.exe"), "planted");
-  // The copy stays until Windows starts again, which deletes it, then its
-  // folder.
-  EXPECT_TRUE(lume_test::file_exists(copy_path));
-  std::string pending = pending_at_restart();
-  size_t copy_entry = pending.find(deletion_at_restart(copy_path));
-  ASSERT_NE(copy_entry, std::string::npos) << copy_path;
-  EXPECT_NE(pending.find(deletion_at_restart(folder), copy_entry), std::string::npos);
+    expect_everything_recorded_is_gone();
+    EXPECT_FALSE(lume_test::file_exists(installed()));
+    // The installation folder and its emptied parent went with the data file.
+    EXPECT_FALSE(lume_test::folder_exists(folder_));
+    EXPECT_FALSE(lume_test::folder_exists(root_ + "Programs"));
+    EXPECT_EQ(lume_test::read_file(temp_ + "lumeuinsx.exe"), "planted");
+    // The copy stays until Windows starts again, which deletes it, then its
+    // folder.
+    EXPECT_TRUE(lume_test::file_exists(copy_path));
+    std::string pending = pending_at_restart();
+    size_t copy_entry = pending.find(deletion_at_restart(copy_path));
+    ASSERT_NE(copy_entry, std::string::npos) << copy_path;
+    EXPECT_NE(pending.find(deletion_at_restart(folder), copy_entry), std::string::npos);
+  }
 }
 
 // The routine every program of ours starts with, wired in: a copy run from

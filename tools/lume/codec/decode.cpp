@@ -1,6 +1,7 @@
 #include "tools/lume/codec/decode.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <mutex>
 
 #include "payload/decoder.h"
@@ -9,25 +10,22 @@
 namespace lume::codec {
 namespace {
 
-// The decoder keeps 16 bits in hand beyond those it has used, so reading
-// the last bit of a stream fetches at most two bytes past it. Any byte
-// fetched beyond those means bits were used that the stream does not have.
-constexpr size_t kLookAhead = 2;
+// The stream's end marker: 16 zero bits, which the decoder need not read
+// once it has its size, and behind which the encoder pads to a whole byte.
+constexpr size_t kEndMarkerBytes = 2;
 
 // The decoder takes plain function pointers, so the one decoding in flight
 // is reached through these.
 std::mutex decoding;
 std::span<const uint8_t> input_bytes;
-size_t input_at = 0;
-size_t missing_bytes = 0;
 const DecodeSink* output_sink = nullptr;
 
-int32_t read_input(unsigned char* buffer, int32_t count) {
-  size_t n = std::min(size_t(count), input_bytes.size() - input_at);
-  std::copy_n(input_bytes.begin() + std::ptrdiff_t(input_at), n, buffer);
-  input_at += n;
-  missing_bytes += size_t(count) - n;
-  return int32_t(n);
+// The stream in place, in as few pieces as the decoder's count allows.
+int32_t read_input(const unsigned char** bytes) {
+  size_t count = std::min(input_bytes.size(), size_t(INT32_MAX));
+  *bytes = input_bytes.data();
+  input_bytes = input_bytes.subspan(count);
+  return int32_t(count);
 }
 
 int32_t write_output(const unsigned char* buffer, int32_t count) {
@@ -41,18 +39,16 @@ DecodedStream decode_measured(std::span<const uint8_t> stream, uint32_t size,
                               const DecodeSink& sink) {
   std::lock_guard lock(decoding);
   input_bytes = stream;
-  input_at = 0;
-  missing_bytes = 0;
   output_sink = &sink;
   DecodeResult result = decode_stream(read_input, write_output, size);
   output_sink = nullptr;
   input_bytes = {};
-  // The bits in hand at the end are the encoder's end marker, which the
-  // decoder need not read once it has its size: every byte it fetched is
-  // the stream's, and none behind them is ever read.
-  size_t used = std::min(input_at, stream.size());
+  const uint64_t read = decoder_bytes_used();
+  // Where an intact stream ends: behind what the decoder read, the end
+  // marker it need not read once it has its size.
+  size_t used = size_t(std::min<uint64_t>(read + kEndMarkerBytes, stream.size()));
   if (result != decode_ok) return {StreamStatus::corrupt_tables, used};
-  return {missing_bytes > kLookAhead ? StreamStatus::cut_short : StreamStatus::intact, used};
+  return {read > stream.size() ? StreamStatus::cut_short : StreamStatus::intact, used};
 }
 
 StreamStatus decode_checked(std::span<const uint8_t> stream, uint32_t size,
