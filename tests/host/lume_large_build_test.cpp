@@ -8,14 +8,14 @@
 
 #include <random>
 
-#include "tests/host/lume_test_files.h"
+#include "tests/host/lume_tool_test.h"
 
 namespace fs = std::filesystem;
 
-TEST(LargeBuild, BuildsAProductOfOverAGibibyteWithinTheMemoryBound) {
-  lume_test::ScratchFolder folder;
-  lume_test::write_fake_stub(folder / "stub.exe");
-  lume_test::write_file(folder / "lume.toml", "title = \"T\"\nfolder = \"F\"\nsource = \"src\"\n");
+using LargeBuild = lume_test::ToolTest;
+
+TEST_F(LargeBuild, BuildsAProductOfOverAGibibyteWithinTheMemoryBound) {
+  const lume_test::ScratchFolder& folder = folder_;
   // Sparse files, read as zeros, each with 4 MiB of random bytes at its
   // start that the match finders must work through. The largest starts as
   // a program does: looking for an earlier installer must not read it whole.
@@ -31,15 +31,13 @@ TEST(LargeBuild, BuildsAProductOfOverAGibibyteWithinTheMemoryBound) {
   // Two threads whatever the machine's cores, so that the bound holds on a
   // machine with many. The build is this test's first child: the largest
   // resident set of the children waited for is its own.
-  lume_test::ToolOutcome build = lume_test::run_tool(
-      folder.path(), LUME_TOOL, "build --stub stub.exe --level 1 --jobs 2 -q -o big.exe");
+  lume_test::ToolOutcome build = run("build --stub stub.exe --level 1 --jobs 2 -q -o big.exe");
   struct rusage children = {};
   getrusage(RUSAGE_CHILDREN, &children);
   ASSERT_EQ(build.status, 0) << build.err;
   RecordProperty("peak_memory_bytes", std::to_string(children.ru_maxrss * 1024));
   EXPECT_LT(children.ru_maxrss * 1024, 512l << 20);
   EXPECT_GT(fs::file_size(folder / "big.exe"), uint64_t(16) << 20);  // the noise stays noise
-  lume_test::ToolOutcome verify =
-      lume_test::run_tool(folder.path(), LUME_TOOL, "verify -q --stub stub.exe big.exe");
+  lume_test::ToolOutcome verify = run("verify -q --stub stub.exe big.exe");
   EXPECT_EQ(verify.status, 0) << verify.err;
 }
