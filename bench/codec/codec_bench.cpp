@@ -93,9 +93,15 @@ Row measure_tool(const std::string& name, const std::vector<std::string>& encode
   return row;
 }
 
-Row measure_level(int level, const std::vector<uint8_t>& data) {
+// The tool's own segments on every core, or the whole input as one segment
+// (what the cuts cost).
+Row measure_level(int level, const std::vector<uint8_t>& data, bool one_segment = false) {
   lume::codec::EncodeOptions options;
   options.level = level;
+  if (one_segment) {
+    options.segment_size = uint32_t(std::max<size_t>(data.size(), 1));
+    options.jobs = 1;
+  }
   Clock::time_point start = Clock::now();
   std::vector<uint8_t> stream = lume::codec::encode(data, options);
   double encode_seconds = seconds_since(start);
@@ -118,7 +124,8 @@ Row measure_level(int level, const std::vector<uint8_t>& data) {
     if (!intact || !same || at != data.size())
       throw std::runtime_error("level " + std::to_string(level) + ": round trip differs");
   }
-  return {"lume level " + std::to_string(level), stream.size(), encode_seconds, decode_seconds};
+  return {"lume level " + std::to_string(level) + (one_segment ? ", one segment, one thread" : ""),
+          stream.size(), encode_seconds, decode_seconds};
 }
 
 void print_table(const fs::path& corpus, uint64_t size, const std::vector<Row>& rows) {
@@ -171,14 +178,17 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
-    std::printf("%s, %ld cores; default level %d\n", cpu_model().c_str(),
-                sysconf(_SC_NPROCESSORS_ONLN), lume::codec::kDefaultLevel);
+    std::printf("%s, %ld cores; default level %d; lume on %d threads\n", cpu_model().c_str(),
+                sysconf(_SC_NPROCESSORS_ONLN), lume::codec::kDefaultLevel,
+                lume::codec::job_count(0));
     fs::path scratch = fs::temp_directory_path() / ("codec_bench." + std::to_string(getpid()));
     fs::create_directories(scratch);
     for (const fs::path& corpus : corpora) {
       std::vector<uint8_t> data = read_file(corpus);
       std::vector<Row> rows;
       for (int level : levels) rows.push_back(measure_level(level, data));
+      if (std::find(levels.begin(), levels.end(), lume::codec::kDefaultLevel) != levels.end())
+        rows.push_back(measure_level(lume::codec::kDefaultLevel, data, true));
       if (lume_only) {
         print_table(corpus, data.size(), rows);
         continue;

@@ -9,6 +9,7 @@
 #include "tests/support/random_bytes.h"
 #include "tools/lume/codec/decode.h"
 #include "tools/lume/codec/encoder.h"
+#include "tools/lume/codec/stream_encoder.h"
 #include "tools/lume/codec/stream_format.h"
 
 namespace lume::codec {
@@ -105,18 +106,31 @@ TEST_P(EveryLevel, RoundTripsMatchesAcrossTheWholeWindow) {
   EXPECT_TRUE(decode_to_vector(stream, uint32_t(data.size())) == data);
 }
 
-// Inputs from 8 MiB on are encoded as two halves side by side; the second
-// half's matches reach back into the first.
-TEST_P(EveryLevel, RoundTripsAnInputEncodedInTwoHalves) {
-  Bytes once = lume_test::random_bytes<Bytes>(size_t(2) << 20, 9);
+// Cut into segments smaller than the window, each encoded with the window
+// before it as history: matches reach back across the cuts, also past a
+// whole segment. The stream is the same for any threads and input pieces.
+TEST_P(EveryLevel, RoundTripsAnInputCutIntoSegments) {
+  Bytes once = lume_test::random_bytes<Bytes>(size_t(1) << 20, 9);
   Bytes data;
   for (int copy = 0; copy < 4; ++copy) data.insert(data.end(), once.begin(), once.end());
   data.resize(data.size() + 1000, 'z');
   EncodeOptions options;
   options.level = GetParam();
+  options.segment_size = uint32_t(3) << 19;
+  options.jobs = 1;
   Bytes stream = encode(data, options);
   EXPECT_LT(stream.size(), once.size() + once.size() / 20);
   EXPECT_TRUE(decode_to_vector(stream, uint32_t(data.size())) == data);
+
+  options.jobs = 3;
+  Bytes again;
+  StreamEncoder encoder(options, [&](std::span<const uint8_t> bytes) {
+    again.insert(again.end(), bytes.begin(), bytes.end());
+  });
+  for (size_t at = 0; at < data.size(); at += 4099)
+    encoder.write(std::span(data).subspan(at, std::min<size_t>(4099, data.size() - at)));
+  encoder.finish();
+  EXPECT_TRUE(again == stream);
 }
 
 INSTANTIATE_TEST_SUITE_P(Levels, EveryLevel, ::testing::Range(kFastestLevel, kMaxLevel + 1));
@@ -136,6 +150,23 @@ TEST(Encoder, UsesThePresetSpacesBeforeTheFirstByte) {
   // One match back into the preset window: far less than 256 literals.
   EXPECT_LT(stream.size(), 12u);
   EXPECT_TRUE(decode_to_vector(stream, 256) == spaces);
+}
+
+// The bound on memory: a caller that writes faster than the threads encode
+// waits, so that no more than two segments per thread are in hand.
+TEST(Encoder, HoldsAtMostTwoSegmentsPerThread) {
+  Bytes data = lume_test::random_bytes<Bytes>(size_t(6) << 20, 10);
+  for (int jobs : {1, 2}) {
+    EncodeOptions options;
+    options.level = kFastestLevel;
+    options.segment_size = 1 << 20;
+    options.jobs = jobs;
+    uint64_t done = 0;
+    options.progress = [&](uint64_t bytes) { done = bytes; };
+    StreamEncoder encoder(options, [](std::span<const uint8_t>) {});
+    encoder.write(data);
+    EXPECT_GE(done, data.size() - uint64_t(2 * jobs) * options.segment_size) << jobs;
+  }
 }
 
 TEST(Encoder, ReportsMonotonicProgressUpToTheWholeInput) {

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <map>
+#include <random>
 
 #include "tests/host/lume_test_files.h"
 #include "tools/lume/archive/installer_reader.h"
@@ -134,6 +135,68 @@ TEST_F(Build, GivesTheSameBytesForTheSameInputs) {
   std::vector<uint8_t> first = lume_test::read_bytes(request_.output);
   build_installer(request_, console_);
   EXPECT_EQ(lume_test::read_bytes(request_.output), first);
+}
+
+// Three segments of the compressor, with a file across each cut: the
+// installer must not depend on the threads that compress it. (The codec's
+// own test holds the same at the default level.)
+TEST_F(Build, GivesTheSameInstallerForAnyNumberOfJobs) {
+  project();
+  // Lines of a vocabulary of 4096 in random order: long matches, quickly found.
+  std::mt19937 rng(7);
+  std::vector<std::string> vocabulary;
+  for (int k = 0; k < 4096; ++k)
+    vocabulary.push_back(fmt::format("line {} says {} of {}\n", rng(), rng(), rng()));
+  std::string lines;
+  while (lines.size() < (size_t(34) << 20)) lines += vocabulary[rng() % vocabulary.size()];
+  write_file(folder_ / "src/a.txt", lines.substr(0, size_t(14) << 20));
+  write_file(folder_ / "src/b.txt", lines.substr(size_t(14) << 20, size_t(18) << 20));
+  write_file(folder_ / "src/c.txt", lines.substr(size_t(32) << 20));
+  std::vector<std::vector<uint8_t>> installers;
+  for (int jobs : {1, 2}) {
+    request_.jobs = jobs;
+    request_.output = folder_ / "out" / fmt::format("{}.exe", jobs);
+    build_installer(request_, console_);
+    installers.push_back(lume_test::read_bytes(request_.output));
+  }
+  EXPECT_TRUE(installers[0] == installers[1]);
+  Installer built = read_installer(request_.output, lume_test::fake_stubs());
+  EXPECT_EQ(verify_installer(built, 1252, console_), std::vector<std::string>{});
+}
+
+// Two checkouts of one tree differ only in their files' times; under the
+// same latest time their installers are the same bytes. An earlier time
+// is kept.
+TEST_F(Build, StoresNoTimeLaterThanTheLatestGiven) {
+  const int64_t latest = 1600000000;
+  request_.latest_time = filetime_from_unix({latest, 0});
+  std::vector<std::vector<uint8_t>> installers;
+  for (int64_t checked_out : {1700000000, 1800000000}) {
+    std::string source = fmt::format("src{}", checked_out);
+    write_file(folder_ / "lume.toml", "title = \"T\"\nfolder = \"F\"\nsource = \"" + source + "\"\n");
+    write_file(folder_ / source / "new.txt", "new");
+    write_file(folder_ / source / "sub/old.txt", "old");
+    lume_test::set_times(folder_ / source / "new.txt", checked_out, checked_out);
+    lume_test::set_times(folder_ / source / "sub/old.txt", checked_out, latest - 100);
+    EXPECT_GE(build_installer(request_, console_).files_clamped, 2u);
+    installers.push_back(lume_test::read_bytes(request_.output));
+  }
+  EXPECT_TRUE(installers[0] == installers[1]);
+  Installer in = read_installer(request_.output, lume_test::fake_stubs());
+  ASSERT_EQ(in.files.size(), 2u);
+  EXPECT_EQ(in.files[0].times, (FileTimes{*request_.latest_time, *request_.latest_time,
+                                          *request_.latest_time}));
+  EXPECT_EQ(in.files[1].times.last_write, filetime_from_unix({latest - 100, 0}));
+}
+
+TEST(SourceDateEpoch, IsADecimalNumberOfSecondsOrNothing) {
+  EXPECT_EQ(latest_time_from_source_date_epoch(""), std::nullopt);
+  EXPECT_EQ(latest_time_from_source_date_epoch("0"), filetime_from_unix({0, 0}));
+  EXPECT_EQ(latest_time_from_source_date_epoch("253402300799"),
+            filetime_from_unix({253402300799, 0}));
+  for (const char* bad : {"-1", "-0", "+5", " 5", "5 ", "1e9", "0x10", "253402300800",
+                          "99999999999999999999", "now\x1B[2J"})
+    EXPECT_THROW(latest_time_from_source_date_epoch(bad), Error) << bad;
 }
 
 TEST_F(Build, RefusesBadInputWithAMessageAndNoOutput) {

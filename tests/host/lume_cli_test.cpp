@@ -89,6 +89,23 @@ TEST_F(Cli, ReportsProgressAsPlainLinesOffATerminalAndNothingWhenQuiet) {
   EXPECT_EQ(quiet.out + quiet.err, "");
 }
 
+TEST_F(Cli, SaysWhenSourceDateEpochBringsTimesBack) {
+  setenv("SOURCE_DATE_EPOCH", "1000000000", 1);
+  Outcome clamped = run("build --stub stub.exe -o clamped.exe --jobs 1");
+  setenv("SOURCE_DATE_EPOCH", "yesterday", 1);
+  Outcome refused = run("build --stub stub.exe -o refused.exe");
+  unsetenv("SOURCE_DATE_EPOCH");
+  EXPECT_EQ(clamped.status, 0);
+  EXPECT_NE(clamped.out.find("times stored no later than SOURCE_DATE_EPOCH, 2001-09-09 01:46:40 "
+                             "UTC: 1 file brought back to it"),
+            std::string::npos)
+      << clamped.out;
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("SOURCE_DATE_EPOCH: 'yesterday' is no number"), std::string::npos)
+      << refused.err;
+  EXPECT_FALSE(fs::exists(folder_ / "refused.exe"));
+}
+
 TEST_F(Cli, VerifyExitsWithOneWhenAFileDoesNotCheck) {
   ASSERT_EQ(run("build -q --stub stub.exe -o setup.exe").status, 0);
   Outcome sound = run("verify --stub stub.exe setup.exe");

@@ -53,27 +53,38 @@ TEST(ReadWholeFile, NamesTheFileAndTheReason) {
 }
 
 // A source file is read only as the walk found it: of its size, no link,
-// and the same file (a swapped folder on the way would give another one).
-TEST(ReadFileExactly, RefusesAFileOfAnotherSizeALinkOrAnotherFile) {
+// and the same file (a swapped folder on the way would give another one);
+// its bytes come whole, in pieces.
+TEST(ReadFileInPieces, HandsOverEveryByteOfTheFileTheWalkFoundAndNoOther) {
   lume_test::ScratchFolder folder;
-  lume_test::write_file(folder / "a", "abcd");
   lume_test::write_file(folder / "other/a", "abcd");
-  const host::FileIdentity walked = host::file_identity(folder / "a");
-  uint8_t buffer[5] = {};
+  std::string contents(host::kReadPiece * 2 + 5, 'x');
+  for (size_t k = 0; k < contents.size(); k += 997) contents[k] = char(k);
+  std::string got;
   auto read = [&](const fs::path& path, uint64_t size) {
-    return lume_test::error_text([&] { host::read_file_exactly(path, buffer, size, &walked); });
+    const host::FileIdentity walked = host::file_identity(folder / "a");
+    got.clear();
+    return lume_test::error_text([&] {
+      host::read_file_in_pieces(
+          path, size, [&](std::span<const uint8_t> piece) { got.append(piece.begin(), piece.end()); },
+          &walked);
+    });
   };
-  EXPECT_EQ(read(folder / "a", 4), "");
-  EXPECT_EQ(std::string(buffer, buffer + 4), "abcd");
-  for (uint64_t size : {3u, 5u})
-    EXPECT_EQ(read(folder / "a", size), (folder / "a").string() +
-                                            ": the file changed while it was read");
+  for (size_t size : {size_t(0), host::kReadPiece, host::kReadPiece * 2 + 5}) {
+    lume_test::write_file(folder / "a", contents.substr(0, size));
+    EXPECT_EQ(read(folder / "a", size), "");
+    EXPECT_EQ(got, contents.substr(0, size)) << size;
+    for (uint64_t told : {uint64_t(size) + 1, uint64_t(size) - 1}) {
+      if (told == UINT64_MAX) continue;  // no size below 0
+      EXPECT_EQ(read(folder / "a", told),
+                (folder / "a").string() + ": the file changed while it was read");
+    }
+  }
   fs::create_symlink(folder / "a", folder / "link");
   EXPECT_EQ(read(folder / "link", 4),
             (folder / "link").string() + ": a symbolic link now; it is not followed");
   EXPECT_EQ(read(folder / "other/a", 4),
-            (folder / "other/a").string() +
-                ": another file now than when the folder was walked");
+            (folder / "other/a").string() + ": another file now than when the folder was walked");
 }
 
 // Every byte of the Windows code pages that the system defines, alone, to

@@ -134,6 +134,21 @@ void AtomicFile::write(std::span<const uint8_t> bytes) {
     throw Error(fmt::format("{}: write failed: {}", shown_path(target_), std::strerror(errno)));
 }
 
+std::fpos_t AtomicFile::here() {
+  std::fpos_t place;
+  if (std::fgetpos(file_, &place) != 0)
+    throw Error(fmt::format("{}: write failed: {}", target_.string(), std::strerror(errno)));
+  return place;
+}
+
+void AtomicFile::write_at(const std::fpos_t& place, std::span<const uint8_t> bytes) {
+  if (std::fsetpos(file_, &place) != 0)
+    throw Error(fmt::format("{}: write failed: {}", target_.string(), std::strerror(errno)));
+  write(bytes);
+  if (std::fseek(file_, 0, SEEK_END) != 0)
+    throw Error(fmt::format("{}: write failed: {}", target_.string(), std::strerror(errno)));
+}
+
 void AtomicFile::close() {
   if (file_ == nullptr) return;
   int closed = std::fclose(file_);

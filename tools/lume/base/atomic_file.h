@@ -39,6 +39,11 @@ class AtomicFile {
   AtomicFile& operator=(const AtomicFile&) = delete;
 
   void write(std::span<const uint8_t> bytes);
+  // Where the next write lands. write_at writes over what was written from
+  // there and goes on at the end: for a part known only once what follows
+  // it is out.
+  std::fpos_t here();
+  void write_at(const std::fpos_t& place, std::span<const uint8_t> bytes);
   // Flushes and closes the temporary file; throws when the bytes did not
   // all reach it. After this, temporary() may be touched (its times set).
   void close();

@@ -2,14 +2,17 @@
 
 #include <fmt/core.h>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "tools/lume/base/atomic_file.h"
 #include "tools/lume/base/error.h"
+#include "tools/lume/cli/jobs_option.h"
 #include "tools/lume/codec/decode.h"
 #include "tools/lume/codec/encoder.h"
+#include "tools/lume/codec/stream_encoder.h"
 #include "tools/lume/host/host_system.h"
 
 namespace lume {
@@ -17,6 +20,7 @@ namespace {
 
 struct EncodeArguments {
   int level = codec::kDefaultLevel;
+  int jobs = 0;
   std::string in, out;
 };
 
@@ -34,13 +38,22 @@ void refuse_bad_output(const std::string& out, const std::string& in) {
 
 void run_encode(const EncodeArguments& args) {
   refuse_bad_output(args.out, args.in);
-  std::vector<uint8_t> data = host::read_whole_file(args.in);
-  if (data.size() > codec::kMaxInputSize)
-    throw Error(fmt::format("{}: {} bytes exceed the stream's limit of {} bytes", args.in,
-                            data.size(), codec::kMaxInputSize));
+  // No size for what is no regular file: the reader then says what it is.
+  std::error_code ec;
+  uint64_t size = std::filesystem::file_size(args.in, ec);
+  if (ec) size = 0;
+  if (size > codec::kMaxInputSize)
+    throw Error(fmt::format("{}: {} bytes exceed the stream's limit of {} bytes", args.in, size,
+                            codec::kMaxInputSize));
   codec::EncodeOptions options;
   options.level = args.level;
-  write_file_atomically(args.out, codec::encode(data, options));
+  options.jobs = args.jobs;
+  AtomicFile out(args.out);
+  codec::StreamEncoder encoder(options, [&](std::span<const uint8_t> bytes) { out.write(bytes); });
+  host::read_file_in_pieces(args.in, size,
+                            [&](std::span<const uint8_t> piece) { encoder.write(piece); });
+  encoder.finish();
+  out.commit();
 }
 
 void run_decode(const DecodeArguments& args) {
@@ -73,6 +86,7 @@ void add_codec_commands(CLI::App& app) {
                    fmt::format("{} (fastest) to {} (smallest); default {}", codec::kFastestLevel,
                                codec::kMaxLevel, codec::kDefaultLevel))
       ->check(CLI::Range(codec::kFastestLevel, codec::kMaxLevel));
+  add_jobs_option(encode, encode_args->jobs);
   encode->add_option("IN", encode_args->in, "File to compress")->required();
   encode->add_option("OUT", encode_args->out, "Stream to write")->required();
   encode->callback([encode_args] { run_encode(*encode_args); });

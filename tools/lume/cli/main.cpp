@@ -45,6 +45,7 @@ int print_help(CLI::App& app, const std::string& command) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  lume::host::return_large_blocks_to_the_system();
   lume::host::remove_partial_files_on_signals();
   // Named here, or the help shows the path the tool was started by.
   CLI::App app{

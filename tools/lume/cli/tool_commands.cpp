@@ -11,6 +11,7 @@
 #include "tools/lume/base/error.h"
 #include "tools/lume/base/text.h"
 #include "tools/lume/cli/carried_stubs.h"
+#include "tools/lume/cli/jobs_option.h"
 #include "tools/lume/cli/stub_location.h"
 #include "tools/lume/codec/encoder.h"
 #include "tools/lume/commands/build.h"
@@ -31,6 +32,7 @@ struct BuildOptions {
   std::string output;
   std::string arch = "x86";
   int level = codec::kDefaultLevel;
+  int jobs = 0;
   std::string stub;
   bool quiet = false;
 };
@@ -74,6 +76,8 @@ void run_build(const BuildOptions& o) {
   request.project_file = project_file(o.project);
   request.output = o.output;
   request.level = o.level;
+  request.jobs = o.jobs;
+  request.latest_time = latest_time_from_source_date_epoch(std::getenv("SOURCE_DATE_EPOCH"));
   Arch arch = o.arch == "x64" ? Arch::x64 : Arch::x86;
   request.stub = o.stub.empty() ? find_stub(arch) : std::filesystem::path(o.stub);
   BuildResult result = build_installer(request, console);
@@ -81,6 +85,11 @@ void run_build(const BuildOptions& o) {
                           shown_path(result.output), result.file_count,
                           result.file_count == 1 ? "" : "s", result.total_size,
                           result.installer_size));
+  if (request.latest_time)
+    console.say(fmt::format("times stored no later than SOURCE_DATE_EPOCH, {} UTC: {} file{} "
+                            "brought back to it",
+                            filetime_date(*request.latest_time), result.files_clamped,
+                            result.files_clamped == 1 ? "" : "s"));
 }
 
 int report(const std::vector<std::string>& problems, const std::string& file, Console& console,
@@ -140,6 +149,7 @@ void add_tool_commands(CLI::App& app, int& exit_code) {
                    fmt::format("Compression level, {} (fastest) to {} (default {})",
                                codec::kFastestLevel, codec::kMaxLevel, codec::kDefaultLevel))
       ->check(CLI::Range(codec::kFastestLevel, codec::kMaxLevel));
+  add_jobs_option(build, build_options->jobs);
   build->add_option("--stub", build_options->stub, "Stub to use instead of the one found");
   build->add_flag("-q,--quiet", build_options->quiet, "No progress and no summary");
   build->callback([build_options] { run_build(*build_options); });

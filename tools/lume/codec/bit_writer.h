@@ -3,7 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 #include <vector>
+
+#include "payload/stream_format.h"
 
 namespace lume::codec {
 
@@ -20,13 +23,14 @@ class BitWriter {
     }
   }
 
-  // Position extra bits above 16 travel as their low 16 bits, then the rest.
+  // Position extra bits wider than kLongFieldSplit travel as their low
+  // kLongFieldSplit bits, then the rest.
   void put_extra(uint32_t value, int count) {
-    if (count <= 16) {
+    if (count <= kLongFieldSplit) {
       put(value, count);
     } else {
-      put(value & 0xFFFF, 16);
-      put(value >> 16, count - 16);
+      put(value & mask(kLongFieldSplit), kLongFieldSplit);
+      put(value >> kLongFieldSplit, count - kLongFieldSplit);
     }
   }
 
@@ -40,6 +44,10 @@ class BitWriter {
     }
     put(uint32_t(other.pending_), other.pending_count_);
   }
+
+  // The whole bytes written so far; only the bits that do not fill a byte
+  // stay behind.
+  std::vector<uint8_t> take_bytes() { return std::exchange(bytes_, {}); }
 
   uint64_t bit_count() const { return uint64_t(bytes_.size()) * 8 + uint64_t(pending_count_); }
 

@@ -15,15 +15,15 @@ using Fields = std::vector<HeaderField>;
 constexpr int kUnusable = 1 << 20;  // the price of a length-code symbol without a code
 constexpr int kRunLimit = kSymbolCount;
 
-// A code length in the short-length encoding: 3 bits, or 111, one 1 per
-// step above 7, and a closing 0.
+// A code length in the short-length encoding: kLengthFieldBits bits, or the
+// escape, one 1 per step above it, and a closing 0.
 void put_short_length(Fields& fields, int length) {
-  if (length < 7) {
-    fields.push_back({uint32_t(length), 3});
+  if (length < kLengthFieldEscape) {
+    fields.push_back({uint32_t(length), kLengthFieldBits});
     return;
   }
-  int ones = length - 7;
-  fields.push_back({7, 3});
+  int ones = length - kLengthFieldEscape;
+  fields.push_back({kLengthFieldEscape, kLengthFieldBits});
   fields.push_back({((1u << ones) - 1) << 1, uint8_t(ones + 1)});
 }
 
@@ -39,7 +39,8 @@ int last_used(std::span<const uint8_t> lengths) {
 }
 
 // Lengths of a table with at least two used symbols; the gap field (when
-// gap_after > 0) skips up to three zeros after that many lengths.
+// gap_after > 0) skips up to as many zeros as its field holds after that
+// many lengths.
 void put_short_table(Fields& fields, std::span<const uint8_t> lengths, int count_bits,
                      int gap_after) {
   int n = last_used(lengths);
@@ -49,7 +50,7 @@ void put_short_table(Fields& fields, std::span<const uint8_t> lengths, int count
     ++i;
     if (i == gap_after) {
       int gap = 0;
-      while (gap < 3 && i + gap < n && lengths[size_t(i + gap)] == 0) ++gap;
+      while (gap < (1 << kGapBits) - 1 && i + gap < n && lengths[size_t(i + gap)] == 0) ++gap;
       fields.push_back({uint32_t(gap), kGapBits});
       i += gap;
     }
@@ -85,7 +86,7 @@ struct LengthStep {
 };
 
 int step_extra_bits(int symbol) {
-  return symbol == 1 ? kShortRunBits : symbol == 2 ? kLongRunBits : 0;
+  return symbol == kShortRunSymbol ? kShortRunBits : symbol == kLongRunSymbol ? kLongRunBits : 0;
 }
 
 // The cheapest way to send runs of 1 to kRunLimit zeros, for given prices
@@ -115,11 +116,11 @@ struct RunPlan {
     while (zeros > 0) {
       int take = step[size_t(zeros)];
       if (take == 1)
-        steps.push_back({0, 0});
+        steps.push_back({kSingleZeroSymbol, 0});
       else if (take <= kShortRunMax)
-        steps.push_back({1, uint16_t(take - kShortRunMin)});
+        steps.push_back({kShortRunSymbol, uint16_t(take - kShortRunMin)});
       else
-        steps.push_back({2, uint16_t(take - kLongRunMin)});
+        steps.push_back({kLongRunSymbol, uint16_t(take - kLongRunMin)});
       zeros -= take;
     }
   }
@@ -130,7 +131,7 @@ std::vector<LengthStep> plan_steps(std::span<const uint8_t> lengths, const RunPl
   int n = last_used(lengths);
   for (int i = 0; i < n;) {
     if (lengths[size_t(i)] != 0) {
-      steps.push_back({uint8_t(lengths[size_t(i)] + 2), 0});
+      steps.push_back({uint8_t(lengths[size_t(i)] + kLengthSymbolBias), 0});
       ++i;
       continue;
     }

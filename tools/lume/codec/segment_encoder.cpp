@@ -34,11 +34,12 @@ void write_split(BitWriter& out, std::span<const Token> tokens, uint32_t granule
 }
 
 void encode_lazily(std::span<const uint8_t> buffer, uint32_t begin, uint32_t end,
-                   const LevelSettings& settings, std::atomic<uint64_t>& done, BitWriter& out) {
+                   const LevelSettings& settings, std::atomic<uint64_t>& done,
+                   const std::atomic<bool>& stop, BitWriter& out) {
   HashChains chains(buffer, settings.depth, settings.nice_length);
   chains.insert(window_start(begin, 0), begin);
   std::vector<Token> tokens;
-  for (uint32_t chunk = begin; chunk < end;) {
+  for (uint32_t chunk = begin; chunk < end && !stop;) {
     uint32_t chunk_end = chunk + std::min(settings.chunk, end - chunk);
     tokens.clear();
     lazy_parse(chains, buffer, chunk, chunk_end, settings.lazy_limit, tokens);
@@ -127,14 +128,14 @@ void merge_neighbours(OptimalParser& parser, uint32_t from, std::vector<Block>& 
 
 void encode_optimally(std::span<const uint8_t> buffer, uint32_t begin, uint32_t end,
                       const LevelSettings& settings, std::atomic<uint64_t>& done,
-                      BitWriter& out) {
+                      const std::atomic<bool>& stop, BitWriter& out) {
   BinaryTrees trees(buffer, settings.depth, settings.nice_length);
   trees.prime(window_start(begin, 1), begin);
   OptimalParser parser(buffer);
   Prices prices = initial_prices();
   bool fresh = true;
   std::vector<Token> tokens;
-  for (uint32_t chunk = begin; chunk < end;) {
+  for (uint32_t chunk = begin; chunk < end && !stop;) {
     uint32_t chunk_end = chunk + std::min(settings.chunk, end - chunk);
     parser.find_matches(trees, chunk, chunk_end, end, settings.nice_length);
     tokens.clear();
@@ -167,12 +168,13 @@ void encode_optimally(std::span<const uint8_t> buffer, uint32_t begin, uint32_t 
 }  // namespace
 
 BitWriter encode_segment(std::span<const uint8_t> buffer, uint32_t begin, uint32_t end,
-                         const LevelSettings& settings, std::atomic<uint64_t>& done) {
+                         const LevelSettings& settings, std::atomic<uint64_t>& done,
+                         const std::atomic<bool>& stop) {
   BitWriter out;
   if (settings.optimal)
-    encode_optimally(buffer, begin, end, settings, done, out);
+    encode_optimally(buffer, begin, end, settings, done, stop, out);
   else
-    encode_lazily(buffer, begin, end, settings, done, out);
+    encode_lazily(buffer, begin, end, settings, done, stop, out);
   return out;
 }
 

@@ -13,8 +13,10 @@
 namespace lume::codec {
 
 // The blocks for positions begin to end - 1 of buffer. done grows with the
-// positions encoded.
+// positions encoded. Once stop is set the work ends early, after the chunk
+// at hand, and what was written is of no use.
 BitWriter encode_segment(std::span<const uint8_t> buffer, uint32_t begin, uint32_t end,
-                         const LevelSettings& settings, std::atomic<uint64_t>& done);
+                         const LevelSettings& settings, std::atomic<uint64_t>& done,
+                         const std::atomic<bool>& stop);
 
 }  // namespace lume::codec

@@ -3,6 +3,10 @@
 #include <fmt/core.h>
 
 #include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cstdio>
+#include <string_view>
 
 #include "payload/archive_format.h"
 #include "payload/check_value.h"
@@ -12,10 +16,12 @@
 #include "tools/lume/base/error.h"
 #include "tools/lume/base/text.h"
 #include "tools/lume/codec/encoder.h"
+#include "tools/lume/codec/stream_encoder.h"
 #include "tools/lume/host/host_system.h"
 #include "tools/lume/project/payload_names.h"
 #include "tools/lume/project/project_file.h"
 #include "tools/lume/project/source_tree.h"
+#include "tools/lume/stub/pe_image.h"
 #include "tools/lume/stub/stub_patcher.h"
 #include "uninstaller/uninstall_data.h"
 
@@ -43,14 +49,22 @@ struct PayloadPlan {
   uint64_t total_size = 0;
 };
 
+// Enough of a program's start for the headers of any linker's output.
+constexpr size_t kHeadersLookedAt = size_t(64) << 10;
+
 // An installer built earlier and left in the source folder would otherwise
 // ship inside the new one. Only a file that reads as a whole installer is
 // left out, whatever stub it was made from; any other executable is the
-// product's own.
+// product's own. Only a program with the configuration section of lume's
+// stubs is read whole, so that a product's large executables cost no
+// memory here.
 bool is_installer(const fs::path& path) {
-  std::vector<uint8_t> start = host::read_file_start(path, 2);
-  if (start.size() < 2 || start[0] != 'M' || start[1] != 'Z') return false;
+  std::string problem;
+  std::optional<PeImage> image =
+      read_pe_image(host::read_file_start(path, kHeadersLookedAt), problem);
+  if (!image) return false;
   try {
+    config_section(*image, shown_path(path), "installer");
     read_installer(path, {});
     return true;
   } catch (const Error&) {
@@ -134,25 +148,60 @@ void refuse_output_among_inputs(const fs::path& output, const BuildRequest& requ
     refuse_output_is_input(output, file.path, "the source file " + shown_path(file.path));
 }
 
-// Every file's contents back to back, with their directory entries.
-std::vector<uint8_t> read_contents(const PayloadPlan& plan,
-                                   std::vector<PayloadFileEntry>& entries) {
-  build_crc_table();
-  std::vector<uint8_t> contents;
-  contents.reserve(size_t(plan.total_size));
+// The directory entries as far as they are known before the contents are
+// read: every check value comes with the stream.
+std::vector<PayloadFileEntry> entries_of(const PayloadPlan& plan,
+                                         const std::optional<uint64_t>& latest_time,
+                                         size_t& clamped) {
+  std::vector<PayloadFileEntry> entries;
   for (size_t k = 0; k < plan.files.size(); ++k) {
-    const SourceFile& file = plan.files[k];
-    size_t start = contents.size();
-    contents.resize(start + size_t(file.size));
-    host::read_file_exactly(file.path, contents.data() + start, file.size, &file.identity);
     PayloadFileEntry entry;
     entry.name = plan.payload_names[k];
-    entry.size = uint32_t(file.size);
-    entry.check = update_check(kCheckPreset, contents.data() + start, uint32_t(file.size));
-    entry.times = file.times;
+    entry.size = uint32_t(plan.files[k].size);
+    entry.times = plan.files[k].times;
+    if (latest_time) {
+      FileTimes before = entry.times;
+      for (uint64_t* time : {&entry.times.creation, &entry.times.last_access,
+                             &entry.times.last_write})
+        *time = std::min(*time, *latest_time);
+      clamped += entry.times != before;
+    }
     entries.push_back(std::move(entry));
   }
-  return contents;
+  return entries;
+}
+
+// Every file's contents, in payload order, through the compressor into out;
+// each file's check value is taken on the way. Returns the stream's size.
+uint64_t write_stream(const PayloadPlan& plan, const BuildRequest& request,
+                      std::vector<PayloadFileEntry>& entries, AtomicFile& out,
+                      Console& console) {
+  build_crc_table();
+  Progress progress(console.progress_style(), "compressing", plan.total_size);
+  codec::EncodeOptions options;
+  options.level = request.level;
+  options.jobs = request.jobs;
+  options.progress = [&](uint64_t done) { progress.update(done); };
+  uint64_t stream_size = 0;
+  codec::StreamEncoder encoder(options, [&](std::span<const uint8_t> bytes) {
+    out.write(bytes);
+    stream_size += bytes.size();
+  });
+  for (size_t k = 0; k < plan.files.size(); ++k) {
+    uint32_t check = kCheckPreset;
+    const SourceFile& file = plan.files[k];
+    host::read_file_in_pieces(
+        file.path, file.size,
+        [&](std::span<const uint8_t> piece) {
+          check = update_check(check, piece.data(), uint32_t(piece.size()));
+          encoder.write(piece);
+        },
+        &file.identity);
+    entries[k].check = check;
+  }
+  encoder.finish();
+  progress.finish();
+  return stream_size;
 }
 
 fs::path default_output(const Project& project) {
@@ -181,31 +230,43 @@ BuildResult build_installer(const BuildRequest& request, Console& console) {
   std::vector<uint8_t> installer = host::read_whole_file(request.stub);
   patch_stub(installer, slots, shown_path(request.stub));
 
-  std::vector<PayloadFileEntry> entries;
-  std::vector<uint8_t> contents = read_contents(plan, entries);
+  BuildResult result;
+  std::vector<PayloadFileEntry> entries =
+      entries_of(plan, request.latest_time, result.files_clamped);
+  // Its place is kept while the stream is written, and checked by the
+  // directory rules before anything is compressed.
   std::vector<uint8_t> head = header_and_directory(entries);
 
   // Opened before compressing, which takes the time: an interrupted build
   // then has a temporary file to remove, and leaves nothing.
   AtomicFile out(output);
   out.write(installer);
+  std::fpos_t head_place = out.here();
   out.write(head);
-  Progress progress(console.progress_style(), "compressing", contents.size());
-  codec::EncodeOptions options;
-  options.level = request.level;
-  options.progress = [&](uint64_t done) { progress.update(done); };
-  std::vector<uint8_t> stream = codec::encode(contents, options);
-  progress.update(contents.size());
-  progress.finish();
-
-  BuildResult result;
-  result.output = output;
-  out.write(stream);
+  uint64_t stream_size = write_stream(plan, request, entries, out, console);
+  out.write_at(head_place, header_and_directory(entries));
   out.commit();
+
+  result.output = output;
   result.file_count = entries.size();
-  result.total_size = contents.size();
-  result.installer_size = installer.size() + head.size() + stream.size();
+  result.total_size = plan.total_size;
+  result.installer_size = installer.size() + head.size() + stream_size;
   return result;
+}
+
+std::optional<uint64_t> latest_time_from_source_date_epoch(const char* value) {
+  if (value == nullptr || *value == '\0') return std::nullopt;
+  std::string_view text(value);
+  // Up to the last second of the year 9999, far inside what a FILETIME holds.
+  constexpr int64_t kLatest = 253402300799;
+  int64_t seconds = -1;
+  auto [end, problem] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+  if (problem != std::errc() || end != text.data() + text.size() || seconds < 0 ||
+      seconds > kLatest || !std::isdigit(uint8_t(text[0])))
+    throw Error(fmt::format("SOURCE_DATE_EPOCH: '{}' is no number of seconds since 1970 from 0 "
+                            "to {}",
+                            quoted_value(text), kLatest));
+  return filetime_from_unix({seconds, 0});
 }
 
 }  // namespace lume

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <fmt/core.h>
 #include <iconv.h>
+#include <malloc.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -179,12 +180,21 @@ std::vector<uint8_t> read_whole_file(const fs::path& path) {
   return bytes;
 }
 
-void read_file_exactly(const fs::path& path, uint8_t* out, uint64_t size,
-                       const FileIdentity* expected) {
+void read_file_in_pieces(const fs::path& path, uint64_t size,
+                         const std::function<void(std::span<const uint8_t>)>& take,
+                         const FileIdentity* expected) {
   InputFile file(path, InputFile::Links::refuse, expected);
-  uint8_t probe;
-  if (file.read(out, size) != size || file.read(&probe, 1) != 0)
-    throw Error(fmt::format("{}: the file changed while it was read", shown_path(path)));
+  std::vector<uint8_t> piece(size_t(std::min<uint64_t>(size, kReadPiece)) + 1);
+  for (uint64_t left = size;;) {
+    // One byte more than is left shows a file that grew.
+    size_t asked = size_t(std::min<uint64_t>(left, kReadPiece - 1)) + 1;
+    size_t got = size_t(file.read(piece.data(), asked));
+    if (got > left || (got < asked && got < left))
+      throw Error(fmt::format("{}: the file changed while it was read", shown_path(path)));
+    if (got > 0) take(std::span<const uint8_t>(piece.data(), got));
+    left -= got;
+    if (got < asked) return;
+  }
 }
 
 std::vector<uint8_t> read_file_start(const fs::path& path, size_t count) {
@@ -220,6 +230,8 @@ fs::path own_executable() {
   fs::path self = fs::read_symlink("/proc/self/exe", ec);
   return ec ? fs::path() : self;
 }
+
+void return_large_blocks_to_the_system() { mallopt(M_MMAP_THRESHOLD, 1 << 20); }
 
 void remove_partial_files_on_signals() {
   // Past a file size limit a write then fails with its reason ("File too

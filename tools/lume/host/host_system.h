@@ -7,7 +7,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -67,11 +69,15 @@ class InputFile {
 // tool (files it owns).
 std::vector<uint8_t> read_whole_file(const std::filesystem::path& path);
 
-// Reads exactly size bytes of the source file path into out, opened as
-// InputFile with Links::refuse and expected. Throws as InputFile does, and
-// when the file is not size bytes long.
-void read_file_exactly(const std::filesystem::path& path, uint8_t* out, uint64_t size,
-                       const FileIdentity* expected = nullptr);
+// Reads the source file path from start to end, opened as InputFile with
+// Links::refuse and expected, handing take its bytes in order, in pieces of
+// at most kReadPiece bytes; the bytes are valid during the call only.
+// Throws as InputFile does, and "the file changed while it was read" when
+// it does not hold exactly size bytes.
+inline constexpr size_t kReadPiece = size_t(1) << 20;
+void read_file_in_pieces(const std::filesystem::path& path, uint64_t size,
+                         const std::function<void(std::span<const uint8_t>)>& take,
+                         const FileIdentity* expected = nullptr);
 
 // Up to count bytes from the start of the file; fewer when it is shorter.
 std::vector<uint8_t> read_file_start(const std::filesystem::path& path, size_t count);
@@ -99,6 +105,11 @@ bool is_terminal(std::FILE* stream);
 
 // The path of the running executable; empty when the host cannot tell.
 std::filesystem::path own_executable();
+
+// Blocks of a MiB and more come straight from the system and go back to it
+// when freed, so that a long build's peak memory does not creep up as the
+// compressor's buffers of changing sizes fragment the heap.
+void return_large_blocks_to_the_system();
 
 // From now on SIGINT, SIGTERM and SIGHUP remove the temporary files being
 // written (lume::visit_partial_files), then end the tool as the signal

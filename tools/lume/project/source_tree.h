@@ -18,7 +18,7 @@ struct SourceFile {
   uint64_t size = 0;
   FileTimes times;  // read before the contents, which may touch last access
   // The file the walk found: its contents are read from it alone
-  // (host::read_file_exactly), never through a link put there since.
+  // (host::read_file_in_pieces), never through a link put there since.
   host::FileIdentity identity;
 };
 
