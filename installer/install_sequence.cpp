@@ -113,8 +113,9 @@ static int ask_for_desktop_shortcuts() {
 }
 
 // Reports why the payload could not be opened, or asks for desktop
-// shortcuts and extracts the payload under the progress dialog. True when every file is in place; otherwise
-// the outcome has been shown (or was a cancel) and the data file is closed.
+// shortcuts and extracts the payload under the progress dialog. True when
+// every file is in place; otherwise the outcome has been shown (or was a
+// cancel) and the data file is closed.
 static bool extract_into_folder(const char* failure, int* desktop_rows) {
   if (failure != nullptr) {
     close_data_file();

@@ -129,32 +129,32 @@ AtomicFile::~AtomicFile() {
   unregister_partial(slot_);
 }
 
+void AtomicFile::write_failed() const {
+  throw Error(fmt::format("{}: write failed: {}", shown_path(target_), std::strerror(errno)));
+}
+
 void AtomicFile::write(std::span<const uint8_t> bytes) {
   if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size())
-    throw Error(fmt::format("{}: write failed: {}", shown_path(target_), std::strerror(errno)));
+    write_failed();
 }
 
 std::fpos_t AtomicFile::here() {
   std::fpos_t place;
-  if (std::fgetpos(file_, &place) != 0)
-    throw Error(fmt::format("{}: write failed: {}", target_.string(), std::strerror(errno)));
+  if (std::fgetpos(file_, &place) != 0) write_failed();
   return place;
 }
 
 void AtomicFile::write_at(const std::fpos_t& place, std::span<const uint8_t> bytes) {
-  if (std::fsetpos(file_, &place) != 0)
-    throw Error(fmt::format("{}: write failed: {}", target_.string(), std::strerror(errno)));
+  if (std::fsetpos(file_, &place) != 0) write_failed();
   write(bytes);
-  if (std::fseek(file_, 0, SEEK_END) != 0)
-    throw Error(fmt::format("{}: write failed: {}", target_.string(), std::strerror(errno)));
+  if (std::fseek(file_, 0, SEEK_END) != 0) write_failed();
 }
 
 void AtomicFile::close() {
   if (file_ == nullptr) return;
   int closed = std::fclose(file_);
   file_ = nullptr;
-  if (closed != 0)
-    throw Error(fmt::format("{}: write failed: {}", shown_path(target_), std::strerror(errno)));
+  if (closed != 0) write_failed();
 }
 
 // A hard link is the one way to place a file that fails when the name is

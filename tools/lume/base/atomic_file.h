@@ -55,6 +55,8 @@ class AtomicFile {
 
  private:
   void keep_out_of_the_way();
+  // Throws "<target>: write failed: <errno's text>".
+  [[noreturn]] void write_failed() const;
 
   std::filesystem::path target_;
   std::filesystem::path temporary_;
